@@ -1,0 +1,22 @@
+#ifndef QUELLOR_OUTPUT_REPORT_WRITER_H_
+#define QUELLOR_OUTPUT_REPORT_WRITER_H_
+
+#include <string>
+
+#include "platform/clock.h"
+
+// Files a report as data_folder/YEAR/Mon/Name_ddMonyy_hhnnss.htm and .xml and
+// records it in that month's dir.xml. report_name is made of ASCII letters,
+// digits and "_"; report_text has CR LF line ends. Never throws: a report
+// that cannot be stored leaves one log line naming it and the reason. A name
+// already taken in the same second gets "_2", "_3", ... before the extension.
+void WriteReport(const std::string& data_folder, const std::string& report_name,
+                 const std::string& report_text, const Clock& clock = SystemClock());
+
+// Creates index_path with its first entry, or appends a Report entry to the
+// index there. An index that cannot be loaded is left untouched. Never
+// throws; a failure is logged.
+void UpdateReportIndex(const std::string& index_path, const std::string& report_name,
+                       const std::string& timestamp, const std::string& xml_file_name);
+
+#endif  // QUELLOR_OUTPUT_REPORT_WRITER_H_

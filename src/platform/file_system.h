@@ -1,0 +1,38 @@
+#ifndef QUELLOR_PLATFORM_FILE_SYSTEM_H_
+#define QUELLOR_PLATFORM_FILE_SYSTEM_H_
+
+#include <string>
+
+// File and folder operations on byte-string paths in the system code page.
+// None of them throws; failures come back as false with the system's error
+// text in *error when error is not null.
+
+// The platform's folder separator: "\" on Windows, "/" elsewhere.
+char PathSeparator();
+
+// folder + separator + name.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// The folder that holds the running executable, without a trailing separator.
+std::string ProgramFolder();
+
+// True when path names an existing regular file (a folder does not count).
+bool FileExists(const std::string& path);
+
+// True when path names an existing folder (a file does not count).
+bool FolderExists(const std::string& path);
+
+// Creates one folder level; the parent must exist.
+bool CreateFolder(const std::string& path, std::string* error);
+
+// Writes data to a temporary file in the same folder and renames it to path,
+// replacing any file of that name, so that path never holds a partial file.
+bool WriteFileReplacing(const std::string& path, const std::string& data, std::string* error);
+
+// Opens path for appending (creating it), writes data and closes it.
+bool AppendToFile(const std::string& path, const std::string& data, std::string* error);
+
+// Reads the whole file into *data.
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* error);
+
+#endif  // QUELLOR_PLATFORM_FILE_SYSTEM_H_

@@ -1,0 +1,56 @@
+#ifndef QUELLOR_PLATFORM_SERVICE_CONTROL_H_
+#define QUELLOR_PLATFORM_SERVICE_CONTROL_H_
+
+#include <cstdint>
+#include <string>
+
+// What the service manager's requests become: events on the loop thread.
+class ServiceEvents {
+ public:
+  virtual ~ServiceEvents() = default;
+  virtual void NTService1_Start(bool& Success) = 0;
+  virtual void NTService1_Stop() = 0;
+  virtual void NTService1_Pause(bool& Success) = 0;
+  virtual void NTService1_Continue(bool& Success) = 0;
+  virtual void NTService1_Control(int32_t ControlCode) = 0;
+};
+
+// The service control component (`NTService1`). Service name "Quellor",
+// display name "Quellor Service".
+class ServiceControl {
+ public:
+  static constexpr const char* kServiceName = "Quellor";
+  static constexpr const char* kDisplayName = "Quellor Service";
+
+  virtual ~ServiceControl() = default;
+
+  // Set before installing; read by the start-up error handler: true shows a
+  // message box and ends, false logs.
+  virtual void SetInteractive(bool interactive) = 0;
+  virtual bool Interactive() const = 0;
+
+  // Registers / removes the service; false on failure.
+  virtual bool InstallService() = 0;
+  virtual bool UninstallService() = 0;
+
+  // Stores a value in the service's own store of settings; failures are silent.
+  virtual void SaveServiceSetting(const std::string& section, const std::string& key,
+                                  const std::string& value) = 0;
+
+  // The name put before the install and uninstall messages.
+  virtual std::string ServiceTitle() const = 0;
+
+  // Run when started by hand, without the service manager.
+  virtual void SetDebugMode(bool debug) = 0;
+
+  // 2 = pause and continue are accepted besides stop.
+  virtual void SetAcceptedControls(int32_t controls) = 0;
+
+  // Starts the service and returns at once; the events follow on the loop
+  // thread through the sink given to SetEvents.
+  virtual bool RunService() = 0;
+
+  virtual void SetEvents(ServiceEvents* events) = 0;
+};
+
+#endif  // QUELLOR_PLATFORM_SERVICE_CONTROL_H_

@@ -1,0 +1,119 @@
+#ifndef QUELLOR_SERVICE_FRM_MAIN_H_
+#define QUELLOR_SERVICE_FRM_MAIN_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/event_loop.h"
+#include "platform/serial_port.h"
+#include "platform/service_control.h"
+#include "util/string_builder.h"
+
+// The main window: it holds the components and the capture state, and its
+// handlers carry the service's behaviour. Everything runs on the event loop's
+// thread. Start-up and the service events are defined in service/, the
+// settings properties in config/, the receive path and end of report in
+// capture/.
+class frmMain : public ServiceEvents {
+ public:
+  // The window's components and what the process knows of its host.
+  struct Components {
+    EventLoop& loop;
+    SerialPort& comPort;
+    ServiceControl& NTService1;
+    Display& display;
+    const Clock& clock;
+    std::string program_folder;  // holds the settings file and the "Data" fallback
+    std::string machine_name;    // as GetMachineName returns it
+  };
+
+  explicit frmMain(const Components& components);
+  frmMain(const frmMain&) = delete;
+  frmMain& operator=(const frmMain&) = delete;
+  ~frmMain() override;
+
+  // ---- Start-up and shutdown (service/) ----
+
+  // Runs once at process start with the argument text of the command line.
+  // Command-line actions and interactive start-up errors end the program.
+  void Form_Load(const std::string& command_line);
+
+  // The window is being unloaded (stop request or closed by a person).
+  void Form_Unload();
+
+  // True once the program has ended: no further event is handled.
+  bool Ended() const { return ended_; }
+  int ExitCode() const { return exit_code_; }
+
+  void NTService1_Start(bool& Success) override;
+  void NTService1_Stop() override;
+  void NTService1_Pause(bool& Success) override;
+  void NTService1_Continue(bool& Success) override;
+  void NTService1_Control(int32_t ControlCode) override;
+
+  // ---- Runtime settings properties (config/) ----
+  // Each write ignores values below its lower bound; errors of the port or
+  // the timer pass to the caller.
+
+  int32_t MinLength() const { return min_length_; }
+  void SetMinLength(int32_t nLen);
+  int32_t MaxLength() const { return max_length_; }
+  void SetMaxLength(int32_t nLen);
+  int32_t FileLifetime() const { return file_lifetime_; }
+  void SetFileLifetime(int32_t nLen);
+  int32_t CommPort() const;
+  void SetCommPort(int32_t nPort);
+  std::string CommSettings() const;
+  void SetCommSettings(const std::string& strSettings);
+  // Reads the timer's own interval (1000 before the first valid write).
+  int32_t EndOfFileTimeInterval() const;
+  void SetEndOfFileTimeInterval(int32_t nMilliSec);
+
+  // ---- Capture (capture/) ----
+
+  void comPort_OnComm();
+  void tmrEOF_Timer();
+  void tmr1sec_Timer();
+
+  const std::string& DataFolder() const { return data_folder_; }
+
+ private:
+  // The interval used while none was validly set: reports are still cut.
+  static constexpr int32_t kFallbackEndOfFileInterval = 2500;
+  static constexpr size_t kMaxShownCharacters = 25000;
+
+  void NormalStart();
+  void HandleStartupError(int number, const std::string& description);
+  void SettleDataFolder(const std::string& configured);
+  void EndProgram(int exit_code);
+
+  void ReadInput();
+  void CutReport();
+  void ShutDown();
+
+  EventLoop& loop_;
+  SerialPort& comPort;
+  ServiceControl& NTService1;
+  Display& display_;
+  const Clock& clock_;
+  const std::string program_folder_;
+  const std::string machine_name_;
+
+  std::unique_ptr<Timer> tmrEOF;
+  std::unique_ptr<Timer> tmr1sec;
+  std::unique_ptr<cStringBuilder> capture_;
+
+  std::string data_folder_;
+  int32_t min_length_ = 0;
+  int32_t max_length_ = 0;
+  int32_t file_lifetime_ = 0;
+  int32_t end_of_file_interval_ = 0;
+
+  bool ended_ = false;
+  int exit_code_ = 0;
+};
+
+#endif  // QUELLOR_SERVICE_FRM_MAIN_H_
