@@ -29,6 +29,9 @@ struct RegionalSettings {
 const RegionalSettings& Regional();
 void SetRegional(const RegionalSettings& settings);
 
+// The date patterns, rendered with the regional settings. A month outside
+// 1 ... 12 raises error 9 "Subscript out of range".
+
 // "dd mmm yyyy  hh:nn:ss": index time stamps and the status bar.
 std::string FormatTimestamp(const LocalTime& t);
 // "ddmmmyy_hhnnss": the time part of report file names.

@@ -16,8 +16,8 @@ class cStringBuilder {
  public:
   cStringBuilder() = default;
 
-  int32_t Length() const;    // characters of text
-  int32_t Capacity() const;  // characters the buffer holds
+  int32_t Length() const;     // characters of text
+  int32_t Capacity() const;   // characters the buffer holds
   int32_t ChunkSize() const;  // growth step in characters; 8192 when new
   void SetChunkSize(int32_t iChunkSize);
 
@@ -52,6 +52,10 @@ class cStringBuilder {
   void HeapMinimize();
 
  private:
+  // Adds whole chunks until the capacity holds `bytes`; error 6 if it would
+  // pass the byte limit, checked before anything is allocated.
+  void GrowTo(int64_t bytes);
+
   std::string buffer_;          // capacity_ / 2 characters
   int32_t chunk_size_ = 16384;  // bytes
   int32_t used_ = 0;            // bytes

@@ -1,0 +1,119 @@
+#include "output/text_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "util/numbered_error.h"
+
+namespace {
+
+struct TextCase {
+  std::string input;
+  std::string output;
+};
+
+class NormalizeLineEndsTest : public testing::TestWithParam<TextCase> {};
+
+TEST_P(NormalizeLineEndsTest, MakesEveryBreakCrLf) {
+  EXPECT_EQ(NormalizeLineEnds(GetParam().input), GetParam().output);
+}
+
+TEST_P(NormalizeLineEndsTest, IsIdempotent) {
+  const std::string once = NormalizeLineEnds(GetParam().input);
+  EXPECT_EQ(NormalizeLineEnds(once), once);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Breaks, NormalizeLineEndsTest,
+    testing::Values(TextCase{"", ""}, TextCase{"ab\r\ncd\r\n", "ab\r\ncd\r\n"},
+                    TextCase{"a\rb", "a\r\nb"}, TextCase{"a\nb", "ab"},
+                    TextCase{"a\n\rb", "a\r\nb"}, TextCase{"a\r\r\nb", "a\r\n\r\nb"},
+                    TextCase{"ab\r", "ab\r\n"}, TextCase{"\n\n", ""},
+                    TextCase{"\r\n\n\r", "\r\n\r\n"},
+                    TextCase{std::string("a\0\x0c\xff", 4), std::string("a\0\x0c\xff", 4)}));
+
+class EscapeXmlTest : public testing::TestWithParam<TextCase> {};
+
+TEST_P(EscapeXmlTest, EscapesAmpersandAndAngleBracketsOnly) {
+  EXPECT_EQ(EscapeXml(GetParam().input), GetParam().output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Markup, EscapeXmlTest,
+                         testing::Values(TextCase{"", ""}, TextCase{"a<b&c>d", "a&lt;b&amp;c&gt;d"},
+                                         TextCase{"&amp;", "&amp;amp;"},
+                                         TextCase{"&lt;", "&amp;lt;"},
+                                         TextCase{"\"it's\"", "\"it's\""},
+                                         TextCase{"a\r\nb", "a\r\nb"},
+                                         TextCase{"<<>>&&", "&lt;&lt;&gt;&gt;&amp;&amp;"}));
+
+// The regional settings are process-wide: every test here leaves them English.
+class DatePatternTest : public testing::Test {
+ protected:
+  void TearDown() override { SetRegional(RegionalSettings{}); }
+};
+
+struct PatternCase {
+  LocalTime time;
+  std::string timestamp;
+  std::string file_time;
+  std::string log_time;
+};
+
+class DatePatternTableTest : public testing::TestWithParam<PatternCase> {};
+
+TEST_P(DatePatternTableTest, RendersEveryFieldWithLeadingZeros) {
+  EXPECT_EQ(FormatTimestamp(GetParam().time), GetParam().timestamp);
+  EXPECT_EQ(FormatFileTime(GetParam().time), GetParam().file_time);
+  EXPECT_EQ(FormatLogTime(GetParam().time), GetParam().log_time);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dates, DatePatternTableTest,
+                         testing::Values(PatternCase{{2005, 1, 24, 19, 50, 34},
+                                                     "24 Jan 2005  19:50:34",
+                                                     "24Jan05_195034",
+                                                     "24-Jan-2005 19:50:34  "},
+                                         PatternCase{{2009, 7, 5, 8, 4, 9},
+                                                     "05 Jul 2009  08:04:09",
+                                                     "05Jul09_080409",
+                                                     "05-Jul-2009 08:04:09  "},
+                                         PatternCase{{2000, 12, 31, 0, 0, 0},
+                                                     "31 Dec 2000  00:00:00",
+                                                     "31Dec00_000000",
+                                                     "31-Dec-2000 00:00:00  "}));
+
+TEST_F(DatePatternTest, RegionalSettingsChangeStampsButNeverMonthNames) {
+  RegionalSettings german;
+  german.month_abbreviations = {"Jan", "Feb", "Mrz", "Apr", "Mai", "Jun",
+                                "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
+  german.time_separator = ".";
+  SetRegional(german);
+  InitMonthNames();
+
+  const LocalTime october{2011, 10, 3, 7, 6, 5};
+  EXPECT_EQ(FormatTimestamp(october), "03 Okt 2011  07.06.05");
+  EXPECT_EQ(FormatFileTime(october), "03Okt11_070605");
+  EXPECT_EQ(FormatLogTime(october), "03-Okt-2011 07.06.05  ");
+  EXPECT_EQ(MonthNames()[9], "Oct");
+  EXPECT_EQ(MonthNames()[11], "Dec");
+}
+
+TEST_F(DatePatternTest, MonthOutsideTheYearIsAnError) {
+  for (int month : {0, 13, -1}) {
+    const LocalTime t{2005, month, 24, 19, 50, 34};
+    EXPECT_THROW(FormatTimestamp(t), NumberedError) << month;
+    EXPECT_THROW(FormatFileTime(t), NumberedError) << month;
+    EXPECT_THROW(FormatLogTime(t), NumberedError) << month;
+  }
+}
+
+TEST(MonthNamesTest, HoldsTheEnglishAbbreviationsInOrder) {
+  InitMonthNames();
+  const std::array<std::string, 12> expected{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  EXPECT_EQ(MonthNames(), expected);
+  InitMonthNames();  // filling again replaces, never appends
+  EXPECT_EQ(MonthNames(), expected);
+}
+
+}  // namespace

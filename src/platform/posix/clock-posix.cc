@@ -1,0 +1,24 @@
+#include <ctime>
+
+#include "platform/clock.h"
+
+namespace {
+
+class PosixClock : public Clock {
+ public:
+  LocalTime Now() const override {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    // Without a usable zone database the time is still stamped, as UTC.
+    if (localtime_r(&now, &local) == nullptr) gmtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+            local.tm_hour,        local.tm_min,     local.tm_sec};
+  }
+};
+
+}  // namespace
+
+const Clock& SystemClock() {
+  static const PosixClock clock;
+  return clock;
+}
