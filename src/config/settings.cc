@@ -1,0 +1,111 @@
+#include "config/settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "output/service_log.h"
+#include "platform/file_system.h"
+#include "util/numbered_error.h"
+
+namespace {
+
+constexpr char kCommonFileName[] = "QuellorService.ini";
+constexpr char kFallbackFolderName[] = "Data";
+constexpr int kErrPathFileAccess = 75;
+
+// Advances past digits; true when at least one was there.
+bool SkipDigits(const std::string& text, size_t& at) {
+  const size_t start = at;
+  while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
+  return at > start;
+}
+
+void SkipSign(const std::string& text, size_t& at) {
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+}
+
+// sign? (digits ("." digits?)? | "." digits) (("e"|"E") sign? digits)?
+bool IsDecimalNumber(const std::string& text) {
+  size_t at = 0;
+  SkipSign(text, at);
+  bool digits = SkipDigits(text, at);
+  if (at < text.size() && text[at] == '.') {
+    ++at;
+    digits = SkipDigits(text, at) || digits;
+  }
+  if (!digits) return false;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    ++at;
+    SkipSign(text, at);
+    if (!SkipDigits(text, at)) return false;
+  }
+  return at == text.size();
+}
+
+std::string TrimBlanks(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+double RoundHalfToEven(double value) {
+  const double floor = std::floor(value);
+  const double fraction = value - floor;
+  if (fraction < 0.5) return floor;
+  if (fraction > 0.5) return floor + 1;
+  return std::fmod(floor, 2) == 0 ? floor : floor + 1;
+}
+
+}  // namespace
+
+SettingsFile ChooseSettingsFile(const std::string& program_folder,
+                                const std::string& machine_name) {
+  const std::string per_machine = JoinPath(program_folder, machine_name + ".ini");
+  if (FileExists(per_machine)) return {per_machine, true};
+  const std::string common = JoinPath(program_folder, kCommonFileName);
+  return {common, FileExists(common)};
+}
+
+std::optional<double> ParseNumber(const std::string& text) {
+  const std::string number = TrimBlanks(text);
+  if (!IsDecimalNumber(number)) return std::nullopt;
+  // The grammar above is a subset of strtod's in the "C" locale, which the
+  // program never leaves; a huge exponent gives an infinity.
+  return std::strtod(number.c_str(), nullptr);
+}
+
+int32_t ToWholeNumber(double value) {
+  const double whole = RoundHalfToEven(value);
+  if (!(whole >= std::numeric_limits<int32_t>::min() &&
+        whole <= std::numeric_limits<int32_t>::max())) {
+    throw OverflowError();
+  }
+  return static_cast<int32_t>(whole);
+}
+
+int16_t ToPortNumber(int32_t value) {
+  if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max()) {
+    throw OverflowError();
+  }
+  return static_cast<int16_t>(value);
+}
+
+bool IsVisibleValue(const std::string& text) {
+  std::string lower = text;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower == "true" || lower == "1" || lower == "yes";
+}
+
+std::string ResolveDataFolder(const std::string& configured, const std::string& program_folder) {
+  if (FolderExists(configured)) return configured;
+  const std::string fallback = JoinPath(program_folder, kFallbackFolderName);
+  if (!FolderExists(fallback) && !CreateFolder(fallback, nullptr)) {
+    throw NumberedError(kErrPathFileAccess, "Path/File access error");
+  }
+  WriteLog("Directory " + configured + " not found. Defaulting to " + fallback);
+  return fallback;
+}

@@ -1,0 +1,167 @@
+#include "config/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "output/service_log.h"
+#include "platform/file_system.h"
+#include "support/fake_platform.h"
+#include "support/temp_folder.h"
+#include "util/numbered_error.h"
+
+namespace {
+
+struct NumberCase {
+  const char* text;
+  std::optional<double> value;
+};
+
+TEST(SettingsNumbers, NumericTextIsAWholeDecimalNumber) {
+  const NumberCase cases[] = {
+      {"12", 12},
+      {"  12 ", 12},
+      {"+7", 7},
+      {"-5", -5},
+      {"12.5", 12.5},
+      {"12.", 12},
+      {".5", 0.5},
+      {"-.25", -0.25},
+      {"1e3", 1000},
+      {"2.5E-1", 0.25},
+      {"1e+2", 100},
+      {"\t3\t", 3},
+      {"", std::nullopt},
+      {"   ", std::nullopt},
+      {"COM2", std::nullopt},
+      {"12abc", std::nullopt},
+      {"1 2", std::nullopt},
+      {".", std::nullopt},
+      {"+", std::nullopt},
+      {"1e", std::nullopt},
+      {"e3", std::nullopt},
+      {"0x10", std::nullopt},
+      {"&H10", std::nullopt},
+      {"inf", std::nullopt},
+      {"nan", std::nullopt},
+      {"1,5", std::nullopt},
+      {"--1", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseNumber(c.text), c.value) << "'" << c.text << "'";
+}
+
+TEST(SettingsNumbers, WholeNumbersRoundHalfToEven) {
+  const std::pair<double, int32_t> cases[] = {
+      {12.5, 12},
+      {13.5, 14},
+      {0.5, 0},
+      {1.5, 2},
+      {-0.5, 0},
+      {-1.5, -2},
+      {-12.5, -12},
+      {12.4999, 12},
+      {12.5001, 13},
+      {-2.7, -3},
+      {2147483647, 2147483647},
+      {-2147483648.0, INT32_MIN},
+      {2147483646.5, 2147483646},
+      {-2147483648.5, INT32_MIN},
+  };
+  for (const auto& [value, expected] : cases) EXPECT_EQ(ToWholeNumber(value), expected) << value;
+}
+
+TEST(SettingsNumbers, OutOfRangeIsOverflow) {
+  for (double value : {2147483647.5, 2147483648.0, -2147483649.0, 1e300, *ParseNumber("1e999"),
+                       *ParseNumber("-1e999")}) {
+    try {
+      ToWholeNumber(value);
+      ADD_FAILURE() << value << " converted";
+    } catch (const NumberedError& e) {
+      EXPECT_EQ(e.number(), 6);
+      EXPECT_EQ(e.description(), "Overflow");
+    }
+  }
+}
+
+TEST(SettingsNumbers, PortNumberIsSixteenBit) {
+  EXPECT_EQ(ToPortNumber(1), 1);
+  EXPECT_EQ(ToPortNumber(32767), 32767);
+  EXPECT_THROW(ToPortNumber(32768), NumberedError);
+  EXPECT_THROW(ToPortNumber(40000), NumberedError);
+}
+
+TEST(SettingsVisible, OnlyTrueOneAndYesShow) {
+  for (const char* shown : {"true", "TRUE", "True", "1", "yes", "Yes", "YES"}) {
+    EXPECT_TRUE(IsVisibleValue(shown)) << shown;
+  }
+  for (const char* hidden : {"", "on", "y", "2", "0", "false", " yes", "yes ", "01", "t"}) {
+    EXPECT_FALSE(IsVisibleValue(hidden)) << "'" << hidden << "'";
+  }
+}
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  SettingsFileTest() { SetLogTarget(program_.path(), clock_); }
+  ~SettingsFileTest() override { SetLogTarget(ProgramFolder(), SystemClock()); }
+
+  std::string Log() const { return ReadBytes(program_ / "QuellorService.log"); }
+
+  TempFolder program_;
+  FakeClock clock_;
+};
+
+TEST_F(SettingsFileTest, PerMachineFileWinsOverCommonFile) {
+  WriteBytes(program_ / "PLANT07.ini", "");
+  WriteBytes(program_ / "QuellorService.ini", "");
+  const SettingsFile file = ChooseSettingsFile(program_.path(), "PLANT07");
+  EXPECT_EQ(file.path, program_ / "PLANT07.ini");
+  EXPECT_TRUE(file.found);
+}
+
+TEST_F(SettingsFileTest, CommonFileWhenNoPerMachineFile) {
+  WriteBytes(program_ / "QuellorService.ini", "");
+  const SettingsFile file = ChooseSettingsFile(program_.path(), "PLANT07");
+  EXPECT_EQ(file.path, program_ / "QuellorService.ini");
+  EXPECT_TRUE(file.found);
+}
+
+TEST_F(SettingsFileTest, NeitherFileKeepsCommonPath) {
+  std::filesystem::create_directory(program_ / "PLANT07.ini");  // a folder is no file
+  const SettingsFile file = ChooseSettingsFile(program_.path(), "PLANT07");
+  EXPECT_EQ(file.path, program_ / "QuellorService.ini");
+  EXPECT_FALSE(file.found);
+}
+
+TEST_F(SettingsFileTest, ExistingDataFolderIsKeptAsWritten) {
+  std::filesystem::create_directory(program_ / "reports");
+  EXPECT_EQ(ResolveDataFolder(program_ / "reports", program_.path()), program_ / "reports");
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(SettingsFileTest, MissingDataFolderFallsBackAndLogs) {
+  const std::string fallback = program_ / "Data";
+  for (const std::string& configured : {program_ / "missing", std::string()}) {
+    EXPECT_EQ(ResolveDataFolder(configured, program_.path()), fallback);
+    EXPECT_TRUE(FolderExists(fallback));
+    EXPECT_FALSE(FolderExists(program_ / "missing"));  // never created
+  }
+  EXPECT_EQ(Log(), "24-Jan-2005 19:50:34  Directory " + (program_ / "missing") +
+                       " not found. Defaulting to " + fallback +
+                       "\r\n"
+                       "24-Jan-2005 19:50:34  Directory  not found. Defaulting to " +
+                       fallback + "\r\n");
+}
+
+TEST_F(SettingsFileTest, DataFolderNamingAFileCountsAsMissing) {
+  WriteBytes(program_ / "file", "x");
+  EXPECT_EQ(ResolveDataFolder(program_ / "file", program_.path()), program_ / "Data");
+}
+
+TEST_F(SettingsFileTest, FallbackThatCannotBeCreatedIsAnError) {
+  WriteBytes(program_ / "Data", "a file in the way");
+  EXPECT_THROW(ResolveDataFolder(program_ / "missing", program_.path()), NumberedError);
+  EXPECT_EQ(Log(), "");
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+#include "platform/posix/service_control-posix.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <systemd/sd-daemon.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/profile.h"
+
+namespace {
+
+constexpr char kDefaultUnitFolder[] = "/etc/systemd/system";
+constexpr char kUnitFolderVariable[] = "QUELLOR_SYSTEMD_DIR";
+constexpr char kUnitName[] = "quellor.service";
+constexpr char kParametersFile[] = "parameters.conf";
+constexpr int32_t kAcceptPauseContinue = 2;
+constexpr int32_t kFirstControlCode = 128;
+// Not a signal: the pipe's marker for "raise the start event".
+constexpr unsigned char kStartMarker = 0;
+
+// The write end of the pipe, for the signal handler.
+volatile sig_atomic_t g_signal_pipe = -1;
+
+extern "C" void OnSignal(int signal_number) {
+  const int saved_errno = errno;
+  const unsigned char byte = static_cast<unsigned char>(signal_number);
+  // A full pipe drops the request: the loop is far behind anyway.
+  [[maybe_unused]] ssize_t ignored = write(g_signal_pipe, &byte, 1);
+  errno = saved_errno;
+}
+
+std::string ExecutablePath() {
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+  return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : "";
+}
+
+// A path as one quoted word of a unit file: backslash and quote escaped, "%"
+// doubled so it is not taken for a specifier.
+std::string UnitWord(const std::string& path) {
+  std::string word = "\"";
+  for (char c : path) {
+    if (c == '\\' || c == '"') word += '\\';
+    if (c == '%') word += '%';
+    word += c;
+  }
+  return word + "\"";
+}
+
+// The settings, the log and the "Data" fallback live in the program folder,
+// and the default data folder under /var/lib/quellor: both stay writable.
+// Devices stay reachable (no PrivateDevices) so the serial line can be opened.
+std::string UnitText(const std::string& executable) {
+  const std::string program_folder = executable.substr(0, executable.rfind('/'));
+  return "# Written by QuellorService -install; removed by QuellorService -uninstall.\n"
+         "[Unit]\n"
+         "Description=Quellor Service\n"
+         "After=local-fs.target\n"
+         "\n"
+         "[Service]\n"
+         "Type=notify\n"
+         "ExecStart=" +
+         UnitWord(executable) +
+         "\n"
+         "Restart=on-failure\n"
+         "RestartSec=5\n"
+         "StateDirectory=quellor quellor/reports\n"
+         "NoNewPrivileges=yes\n"
+         "PrivateTmp=yes\n"
+         "ProtectSystem=full\n"
+         "ReadWritePaths=" +
+         UnitWord("-" + program_folder) +
+         "\n"
+         "ProtectKernelTunables=yes\n"
+         "ProtectKernelModules=yes\n"
+         "ProtectKernelLogs=yes\n"
+         "ProtectControlGroups=yes\n"
+         "RestrictNamespaces=yes\n"
+         "RestrictRealtime=yes\n"
+         "RestrictSUIDSGID=yes\n"
+         "LockPersonality=yes\n"
+         "MemoryDenyWriteExecute=yes\n"
+         "SystemCallArchitectures=native\n"
+         "\n"
+         "[Install]\n"
+         "WantedBy=multi-user.target\n";
+}
+
+std::string UnitPath() { return JoinPath(PosixServiceControl::UnitFolder(), kUnitName); }
+std::string DropInFolder() { return UnitPath() + ".d"; }
+
+// Makes a running systemd see the change; tests redirect the unit folder and
+// so never reach the system's service manager.
+void ReloadSystemd() {
+  if (PosixServiceControl::UnitFolder() != kDefaultUnitFolder) return;
+  if (!FolderExists("/run/systemd/system")) return;
+  [[maybe_unused]] int ignored = std::system("systemctl daemon-reload >/dev/null 2>&1");
+}
+
+bool StartedBySystemd() { return std::getenv("INVOCATION_ID") != nullptr; }
+
+}  // namespace
+
+PosixServiceControl::PosixServiceControl(PosixEventLoop& loop)
+    : loop_(loop), interactive_(isatty(STDIN_FILENO) && !StartedBySystemd()) {}
+
+PosixServiceControl::~PosixServiceControl() {
+  for (int signal_number : caught_) signal(signal_number, SIG_DFL);
+  if (pipe_[0] < 0) return;
+  g_signal_pipe = -1;
+  loop_.Unwatch(pipe_[0]);
+  close(pipe_[0]);
+  close(pipe_[1]);
+}
+
+std::string PosixServiceControl::UnitFolder() {
+  const char* folder = std::getenv(kUnitFolderVariable);
+  return folder != nullptr && *folder != '\0' ? folder : kDefaultUnitFolder;
+}
+
+bool PosixServiceControl::InstallService() {
+  const std::string executable = ExecutablePath();
+  if (executable.empty() || !WriteFileReplacing(UnitPath(), UnitText(executable), nullptr)) {
+    return false;
+  }
+  chmod(UnitPath().c_str(), 0644);
+  ReloadSystemd();
+  return true;
+}
+
+bool PosixServiceControl::UninstallService() {
+  if (unlink(UnitPath().c_str()) != 0) return false;
+  unlink(JoinPath(DropInFolder(), kParametersFile).c_str());
+  rmdir(DropInFolder().c_str());
+  ReloadSystemd();
+  return true;
+}
+
+void PosixServiceControl::SaveServiceSetting(const std::string& section, const std::string& key,
+                                             const std::string& value) {
+  if (!FolderExists(DropInFolder()) && !CreateFolder(DropInFolder(), nullptr)) return;
+  profile::WriteString("X-" + section, key, value, JoinPath(DropInFolder(), kParametersFile));
+}
+
+bool PosixServiceControl::RunService() {
+  if (pipe_[0] >= 0) return false;
+  if (pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  g_signal_pipe = pipe_[1];
+  loop_.WatchReadable(pipe_[0], [this] { OnSignalPipe(); });
+  CatchSignal(SIGTERM);
+  CatchSignal(SIGINT);
+  if (accepted_controls_ & kAcceptPauseContinue) {
+    CatchSignal(SIGTSTP);
+    CatchSignal(SIGCONT);
+  }
+  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) {
+    CatchSignal(signal_number);
+  }
+  const unsigned char start = kStartMarker;
+  return write(pipe_[1], &start, 1) == 1;
+}
+
+void PosixServiceControl::CatchSignal(int signal_number) {
+  struct sigaction action = {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  if (sigaction(signal_number, &action, nullptr) == 0) caught_.push_back(signal_number);
+}
+
+// One request per byte, each handled to its end before the next is read; a
+// stop ends the program, so nothing queued behind it is delivered.
+void PosixServiceControl::OnSignalPipe() {
+  unsigned char byte;
+  while (!stopped_ && read(pipe_[0], &byte, 1) == 1) Deliver(byte);
+}
+
+void PosixServiceControl::Deliver(int signal_number) {
+  if (events_ == nullptr) return;
+  bool success = false;
+  if (signal_number == kStartMarker) {
+    events_->NTService1_Start(success);
+    if (success) Notify("READY=1\nSTATUS=Running");
+  } else if (signal_number == SIGTERM || signal_number == SIGINT) {
+    stopped_ = true;
+    Notify("STOPPING=1");
+    events_->NTService1_Stop();
+  } else if (signal_number == SIGTSTP) {
+    events_->NTService1_Pause(success);
+    if (success) Notify("STATUS=Paused");
+  } else if (signal_number == SIGCONT) {
+    events_->NTService1_Continue(success);
+    if (success) Notify("STATUS=Running");
+  } else if (signal_number >= SIGRTMIN && signal_number <= SIGRTMAX) {
+    events_->NTService1_Control(kFirstControlCode + signal_number - SIGRTMIN);
+  }
+}
+
+void PosixServiceControl::Notify(const char* state) const {
+  if (!debug_mode_) sd_notify(0, state);
+}

@@ -1,0 +1,66 @@
+#ifndef QUELLOR_PLATFORM_POSIX_SERVICE_CONTROL_POSIX_H_
+#define QUELLOR_PLATFORM_POSIX_SERVICE_CONTROL_POSIX_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/posix/event_loop-posix.h"
+#include "platform/service_control.h"
+
+// The service control component as a systemd service. Requests are signals:
+// SIGTERM and SIGINT stop, SIGTSTP pauses, SIGCONT continues (the last two
+// only while pause and continue are accepted), SIGRTMIN+k is control code
+// 128+k. The signal handler only writes the signal's number into a pipe that
+// the loop watches; the events are raised from the loop.
+//
+// Interactive is true when standard input is a terminal and systemd did not
+// start the process: start-up errors then show their message and end the
+// program instead of being logged. DebugMode marks a run by hand: no
+// readiness is reported to systemd, even through an inherited socket.
+//
+// -install writes the unit "quellor.service" into UnitFolder(); the
+// per-service settings go to the drop-in "quellor.service.d/parameters.conf"
+// beside it, in sections named "X-" + section, which systemd ignores.
+class PosixServiceControl : public ServiceControl {
+ public:
+  explicit PosixServiceControl(PosixEventLoop& loop);
+  PosixServiceControl(const PosixServiceControl&) = delete;
+  PosixServiceControl& operator=(const PosixServiceControl&) = delete;
+  // Gives the signals back their default actions.
+  ~PosixServiceControl() override;
+
+  void SetInteractive(bool interactive) override { interactive_ = interactive; }
+  bool Interactive() const override { return interactive_; }
+  bool InstallService() override;
+  bool UninstallService() override;
+  void SaveServiceSetting(const std::string& section, const std::string& key,
+                          const std::string& value) override;
+  std::string ServiceTitle() const override { return kDisplayName; }
+  void SetDebugMode(bool debug) override { debug_mode_ = debug; }
+  void SetAcceptedControls(int32_t controls) override { accepted_controls_ = controls; }
+  // Starts taking signals and raises the start event from the loop; READY is
+  // reported to systemd once the start is accepted.
+  bool RunService() override;
+  void SetEvents(ServiceEvents* events) override { events_ = events; }
+
+  // $QUELLOR_SYSTEMD_DIR when set and non-empty, else /etc/systemd/system.
+  static std::string UnitFolder();
+
+ private:
+  void OnSignalPipe();
+  void Deliver(int signal_number);
+  void Notify(const char* state) const;
+  void CatchSignal(int signal_number);
+
+  PosixEventLoop& loop_;
+  ServiceEvents* events_ = nullptr;
+  bool interactive_;
+  bool debug_mode_ = false;
+  int32_t accepted_controls_ = 0;
+  bool stopped_ = false;
+  int pipe_[2] = {-1, -1};
+  std::vector<int> caught_;
+};
+
+#endif  // QUELLOR_PLATFORM_POSIX_SERVICE_CONTROL_POSIX_H_
