@@ -2,6 +2,7 @@
 #define QUELLOR_SERVICE_FRM_MAIN_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -68,7 +69,8 @@ class frmMain : public ServiceEvents {
   void SetCommPort(int32_t nPort);
   std::string CommSettings() const;
   void SetCommSettings(const std::string& strSettings);
-  // Reads the timer's own interval (1000 before the first valid write).
+  // Reads the timer's own interval (1000 before the first valid write). A
+  // write above the timer's 65535 ms is kept, and the timer runs at 65535.
   int32_t EndOfFileTimeInterval() const;
   void SetEndOfFileTimeInterval(int32_t nMilliSec);
 
@@ -93,6 +95,14 @@ class frmMain : public ServiceEvents {
   void ReadInput();
   void CutReport();
   void ShutDown();
+  // capture/ helpers: the capture buffer (made on first use), the port's
+  // waiting input appended to it, and tmrEOF's countdown restarted.
+  cStringBuilder& CaptureBuffer();
+  void GatherInput();
+  void ArmEndOfReport();
+  int32_t ArmingInterval() const;
+  // config/: closes an open port around a change of its number or settings.
+  void WithPortClosed(const std::function<void()>& change);
 
   EventLoop& loop_;
   SerialPort& comPort;

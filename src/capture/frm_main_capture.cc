@@ -1,0 +1,98 @@
+// frmMain's receive path, end of report, status clock and shutdown.
+
+#include <algorithm>
+#include <string>
+
+#include "capture/report_name.h"
+#include "output/report_writer.h"
+#include "output/service_log.h"
+#include "output/text_helpers.h"
+#include "service/frm_main.h"
+
+void frmMain::comPort_OnComm() {
+  if (ended_) return;
+  // Communication errors (codes above 1000) and other notifications leave
+  // the buffer and the countdown alone.
+  if (comPort.CommEvent() == SerialPort::kEvReceive) ReadInput();
+}
+
+// A failure here (a port read error) is logged and the capture goes on: the
+// text stays in the port or the buffer and the countdown still restarts.
+void frmMain::ReadInput() {
+  RunLoggingErrors("ReadInput: [", [&] {
+    tmrEOF->SetEnabled(false);
+    RunLoggingErrors("ReadInput: [", [&] { GatherInput(); });
+    display_.ShowBytesReceived(std::to_string(CaptureBuffer().Length()));
+    ArmEndOfReport();
+  });
+}
+
+void frmMain::tmrEOF_Timer() {
+  RunLoggingErrors("tmrEOF_Timer: [", [&] {
+    tmrEOF->SetEnabled(false);
+    // Characters that waited without a receive event of their own.
+    RunLoggingErrors("tmrEOF_Timer: [", [&] { GatherInput(); });
+    CutReport();
+  });
+}
+
+void frmMain::tmr1sec_Timer() {
+  const LocalTime now = clock_.Now();
+  if (now.second % 5 == 0) display_.SetStatusPanel(1, FormatTimestamp(now));
+}
+
+void frmMain::CutReport() {
+  cStringBuilder& buffer = CaptureBuffer();
+  // The size as received, before line ends change; shown until the next receipt.
+  display_.ShowBytesReceived(std::to_string(buffer.Length()));
+  const std::string report = NormalizeLineEnds(buffer.ToString());
+  buffer.SetTheString("");
+  display_.ShowReceived(report.substr(0, kMaxShownCharacters));
+  const std::string name = GetReportName(report);
+  if (name.empty()) return;
+  display_.SetStatusPanel(2, "Report '" + name + "' received  " + FormatTimestamp(clock_.Now()));
+  WriteReport(data_folder_, name, report, clock_);
+}
+
+// A report still being gathered is filed before the process ends, so nothing
+// received is lost; only then is the port closed.
+void frmMain::ShutDown() {
+  if (ended_) return;
+  RunLoggingErrors("ShutDown: [", [&] {
+    tmrEOF->SetEnabled(false);
+    GatherInput();
+    if (CaptureBuffer().Length() > 0) CutReport();
+  });
+  RunLoggingErrors("ShutDown: [", [&] {
+    if (comPort.PortOpen()) comPort.SetPortOpen(false);
+  });
+  capture_.reset();
+  EndProgram(0);
+}
+
+cStringBuilder& frmMain::CaptureBuffer() {
+  if (!capture_) capture_ = std::make_unique<cStringBuilder>();
+  return *capture_;
+}
+
+// A full buffer (overflow) is filed as a report of its own and the new text
+// starts the next one, with its own countdown.
+void frmMain::GatherInput() {
+  const std::string text = comPort.Input();
+  if (RunLoggingErrors("Capture buffer: [", [&] { CaptureBuffer().Append(text); })) return;
+  CutReport();
+  CaptureBuffer().Append(text);
+  ArmEndOfReport();
+}
+
+void frmMain::ArmEndOfReport() {
+  tmrEOF->SetInterval(ArmingInterval());
+  tmrEOF->SetEnabled(true);
+}
+
+// An interval never validly set would leave reports uncut, one above the
+// timer's range would be refused: both still cut reports.
+int32_t frmMain::ArmingInterval() const {
+  if (end_of_file_interval_ < 1) return kFallbackEndOfFileInterval;
+  return std::min(end_of_file_interval_, Timer::kMaxInterval);
+}

@@ -1,0 +1,206 @@
+#include "platform/posix/serial_port-posix.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "platform/serial_settings.h"
+#include "util/numbered_error.h"
+
+namespace {
+
+// The termios speed for a standard speed; B0 for one termios lacks.
+speed_t TermiosSpeed(uint32_t speed) {
+  static const std::pair<uint32_t, speed_t> kSpeeds[] = {
+      {110, B110},       {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
+      {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+      {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+  };
+  for (const auto& [value, code] : kSpeeds) {
+    if (value == speed) return code;
+  }
+  return B0;
+}
+
+// The settings text parsed, refusing what a POSIX line cannot do.
+SerialSettings ParseSettings(const std::string& text) {
+  const SerialSettings line = ParseSerialSettings(text);
+  const auto refuse = [&](const std::string& why) {
+    return NumberedError(kErrInvalidPropertyValue,
+                         "Invalid property value: settings \"" + text + "\": " + why);
+  };
+  if (TermiosSpeed(line.speed) == B0) throw refuse("speed not supported here");
+  if (line.stop_bits == SerialSettings::StopBits::kOneAndHalf) {
+    throw refuse("1.5 stop bits not supported here");
+  }
+  return line;
+}
+
+tcflag_t DataBitsFlag(int bits) {
+  switch (bits) {
+    case 5:
+      return CS5;
+    case 6:
+      return CS6;
+    case 7:
+      return CS7;
+    default:
+      return CS8;
+  }
+}
+
+tcflag_t ParityFlags(char parity) {
+  switch (parity) {
+    case 'e':
+      return PARENB;
+    case 'o':
+      return PARENB | PARODD;
+    case 'm':
+      return PARENB | CMSPAR | PARODD;
+    case 's':
+      return PARENB | CMSPAR;
+    default:
+      return 0;
+  }
+}
+
+NumberedError OpenError(int error, const std::string& path) {
+  const std::string reason = std::strerror(error);
+  if (error == ENOENT || error == ENXIO || error == ENODEV || error == ENOTTY) {
+    return NumberedError(kErrPortOpenFailed, "Invalid port number: " + path + ": " + reason);
+  }
+  return NumberedError(kErrPortBusy, "Port already open: " + path + ": " + reason);
+}
+
+}  // namespace
+
+PosixSerialPort::PosixSerialPort(PosixEventLoop& loop) : loop_(loop) {}
+
+PosixSerialPort::~PosixSerialPort() { Close(); }
+
+void PosixSerialPort::SetSettings(const std::string& settings) {
+  ParseSettings(settings);
+  const std::string previous = std::exchange(settings_, settings);
+  if (fd_ < 0) return;
+  termios current;
+  try {
+    if (tcgetattr(fd_, &current) != 0) throw OpenError(errno, DevicePath());
+    ApplySettings(current);
+  } catch (...) {
+    settings_ = previous;
+    throw;
+  }
+}
+
+void PosixSerialPort::SetCommPort(int16_t port) {
+  if (fd_ >= 0) throw NumberedError(kErrPortAlreadyOpen, "Port already open: " + DevicePath());
+  port_ = port;
+}
+
+void PosixSerialPort::SetPortOpen(bool open) {
+  if (open == PortOpen()) return;
+  if (open) {
+    Open();
+  } else {
+    Close();
+  }
+}
+
+std::string PosixSerialPort::DevicePath() const {
+  if (!device_path_.empty()) return device_path_;
+  return "/dev/ttyS" + std::to_string(port_ - 1);
+}
+
+void PosixSerialPort::Open() {
+  const std::string path = DevicePath();
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw OpenError(errno, path);
+  termios base;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0 || tcgetattr(fd, &base) != 0) {
+    const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+    close(fd);
+    throw OpenError(error, path);
+  }
+  fd_ = fd;
+  try {
+    ApplySettings(base);
+  } catch (...) {
+    Close();
+    throw;
+  }
+  received_.clear();
+  read_error_.clear();
+  dead_ = false;
+  loop_.WatchReadable(fd_, [this] { OnReadable(); });
+}
+
+void PosixSerialPort::Close() {
+  if (fd_ < 0) return;
+  loop_.Unwatch(fd_);
+  ioctl(fd_, TIOCNXCL);
+  close(fd_);  // also drops the flock
+  fd_ = -1;
+  received_.clear();
+  read_error_.clear();
+  dead_ = false;
+}
+
+void PosixSerialPort::ApplySettings(const termios& base) {
+  const SerialSettings line = ParseSettings(settings_);
+  termios raw = base;
+  cfmakeraw(&raw);
+  raw.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  raw.c_cflag |= CLOCAL | CREAD | DataBitsFlag(line.data_bits) | ParityFlags(line.parity);
+  if (line.stop_bits == SerialSettings::StopBits::kTwo) raw.c_cflag |= CSTOPB;
+  // With VMIN 0 an empty non-blocking read returns 0, which could not be told
+  // from a hang-up; with 1 it fails with EAGAIN.
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  cfsetispeed(&raw, TermiosSpeed(line.speed));
+  cfsetospeed(&raw, TermiosSpeed(line.speed));
+  if (tcsetattr(fd_, TCSANOW, &raw) != 0) {
+    throw NumberedError(kErrInvalidPropertyValue, "Invalid property value: " + DevicePath() +
+                                                      " refuses \"" + settings_ +
+                                                      "\": " + std::strerror(errno));
+  }
+}
+
+bool PosixSerialPort::Drain() {
+  char chunk[4096];
+  for (;;) {
+    const ssize_t count = read(fd_, chunk, sizeof chunk);
+    if (count > 0) {
+      received_.append(chunk, static_cast<size_t>(count));
+      continue;
+    }
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    // End of file or a failure: the device is gone; reading on would spin.
+    read_error_ = "Error reading " + DevicePath() + ": " +
+                  (count == 0 ? std::string("end of file") : std::strerror(errno));
+    dead_ = true;
+    loop_.Unwatch(fd_);
+    return false;
+  }
+}
+
+void PosixSerialPort::OnReadable() {
+  Drain();
+  if (received_.empty() && read_error_.empty()) return;
+  event_ = kEvReceive;
+  if (on_comm_) on_comm_();
+}
+
+std::string PosixSerialPort::Input() {
+  if (fd_ < 0) return "";
+  if (!dead_) Drain();
+  if (received_.empty() && !read_error_.empty()) {
+    throw NumberedError(kErrPortReadFailed, std::exchange(read_error_, ""));
+  }
+  return std::exchange(received_, "");
+}

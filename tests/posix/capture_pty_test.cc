@@ -1,0 +1,320 @@
+// The POSIX loop and serial port on real pseudo-terminals, alone and under
+// frmMain.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/posix/event_loop-posix.h"
+#include "platform/posix/serial_port-posix.h"
+#include "support/frm_main_fixture.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// A pseudo-terminal pair: the test writes to the master, the port opens the
+// slave by its path.
+class Pty {
+ public:
+  Pty() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+      ADD_FAILURE() << "no pseudo-terminal";
+      return;
+    }
+    slave_path_ = ptsname(master_);
+  }
+  ~Pty() { CloseMaster(); }
+
+  const std::string& slave_path() const { return slave_path_; }
+  void Write(const std::string& bytes) {
+    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // The slave's line mode (read through the master, as Linux allows).
+  termios Mode() const {
+    termios mode{};
+    EXPECT_EQ(tcgetattr(master_, &mode), 0);
+    return mode;
+  }
+  void CloseMaster() {
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slave_path_;
+};
+
+// Runs the loop until done() holds, checked every 10 ms, or 20 s pass.
+void RunUntil(PosixEventLoop& loop, const std::function<bool()>& done) {
+  const int64_t give_up = SteadyNowMs() + 20000;
+  auto check = loop.CreateTimer([&] {
+    if (done() || SteadyNowMs() > give_up) loop.Quit();
+  });
+  check->SetInterval(10);
+  check->SetEnabled(true);
+  loop.Run();
+}
+
+TEST(PosixSerialPortTest, SettingsAreCheckedEvenWhileClosed) {
+  PosixEventLoop loop;
+  PosixSerialPort port(loop);
+  for (const char* good : {"9600,n,8,1", "19200,E,7,2", "115200,m,5,1", "300,s,6,2", "110,o,8,1"}) {
+    EXPECT_EQ(ErrorOf([&] { port.SetSettings(good); }), 0) << good;
+    EXPECT_EQ(port.Settings(), good);
+  }
+  // The text's form is ParseSerialSettings' concern; a POSIX line adds its
+  // own limits.
+  for (const char* bad :
+       {"", "9600,n,8", "9600,x,8,1", "9600,n,8,1.5", "14400,n,8,1", "256000,n,8,1"}) {
+    EXPECT_EQ(ErrorOf([&] { port.SetSettings(bad); }), kErrInvalidPropertyValue) << bad;
+    EXPECT_EQ(port.Settings(), "110,o,8,1") << bad;
+  }
+}
+
+TEST(PosixSerialPortTest, PortNumberNamesTheTtySDevice) {
+  PosixEventLoop loop;
+  PosixSerialPort port(loop);
+  port.SetCommPort(5);
+  EXPECT_EQ(port.DevicePath(), "/dev/ttyS4");
+  port.SetDevicePath("/dev/serial/by-id/plant");
+  EXPECT_EQ(port.DevicePath(), "/dev/serial/by-id/plant");
+  port.SetDevicePath("");
+  EXPECT_EQ(port.DevicePath(), "/dev/ttyS4");
+}
+
+TEST(PosixSerialPortTest, AbsentOrNonSerialDeviceIsAnInvalidPort) {
+  TempFolder folder;
+  WriteBytes(folder / "plain", "not a tty");
+  PosixEventLoop loop;
+  PosixSerialPort port(loop);
+  for (const std::string& path : {folder / "missing", folder / "plain"}) {
+    port.SetDevicePath(path);
+    std::string description;
+    EXPECT_EQ(ErrorOf([&] { port.SetPortOpen(true); }, &description), kErrPortOpenFailed);
+    EXPECT_NE(description.find(path), std::string::npos) << description;
+    EXPECT_FALSE(port.PortOpen());
+  }
+}
+
+TEST(PosixSerialPortTest, APortHeldByAnotherIsBusy) {
+  Pty pty;
+  PosixEventLoop loop;
+  PosixSerialPort first(loop), second(loop);
+  first.SetDevicePath(pty.slave_path());
+  second.SetDevicePath(pty.slave_path());
+  first.SetPortOpen(true);
+  std::string description;
+  EXPECT_EQ(ErrorOf([&] { second.SetPortOpen(true); }, &description), kErrPortBusy);
+  EXPECT_NE(description.find(pty.slave_path()), std::string::npos) << description;
+  EXPECT_EQ(ErrorOf([&] { first.SetCommPort(2); }), kErrPortAlreadyOpen);
+  first.SetPortOpen(false);
+  EXPECT_EQ(ErrorOf([&] { second.SetPortOpen(true); }), 0);
+}
+
+TEST(PosixSerialPortTest, SettingsApplyToAnOpenPortInRawMode) {
+  Pty pty;
+  PosixEventLoop loop;
+  PosixSerialPort port(loop);
+  port.SetDevicePath(pty.slave_path());
+  port.SetPortOpen(true);
+  port.SetSettings("19200,e,7,2");
+  termios mode = pty.Mode();
+  EXPECT_EQ(cfgetispeed(&mode), B19200);
+  EXPECT_TRUE(mode.c_cflag & CSTOPB);  // a pty forces 8 data bits and no parity
+  EXPECT_EQ(mode.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(mode.c_iflag & (ICRNL | IXON | ISTRIP), 0u);
+  EXPECT_EQ(ErrorOf([&] { port.SetSettings("9600,n,8,1.5"); }), kErrInvalidPropertyValue);
+  EXPECT_EQ(port.Settings(), "19200,e,7,2");
+  EXPECT_TRUE(port.PortOpen());
+}
+
+TEST(PosixSerialPortTest, EveryByteArrivesUnchanged) {
+  Pty pty;
+  PosixEventLoop loop;
+  PosixSerialPort port(loop);
+  port.SetDevicePath(pty.slave_path());
+  port.SetSettings("19200,n,8,1");
+  port.SetPortOpen(true);
+  std::string bytes;
+  for (int c = 0; c < 256; ++c) bytes += static_cast<char>(c);
+  bytes += "\x00\x0C\xB0\r\n\n\r"s;
+  std::string received;
+  int events = 0;
+  port.SetOnComm([&] {
+    ++events;
+    EXPECT_EQ(port.CommEvent(), SerialPort::kEvReceive);
+    received += port.Input();
+  });
+  pty.Write(bytes);
+  RunUntil(loop, [&] { return received.size() >= bytes.size(); });
+  EXPECT_EQ(received, bytes);
+  EXPECT_GE(events, 1);
+  EXPECT_EQ(port.Input(), "");
+}
+
+TEST(PosixSerialPortTest, ALostDeviceIsReportedOnceAndNotPolled) {
+  Pty pty;
+  PosixEventLoop loop;
+  PosixSerialPort port(loop);
+  port.SetDevicePath(pty.slave_path());
+  port.SetPortOpen(true);
+  std::vector<int> errors;
+  port.SetOnComm([&] {
+    const int error = ErrorOf([&] { port.Input(); });
+    if (error != 0) errors.push_back(error);
+  });
+  pty.CloseMaster();
+  RunUntil(loop, [&] { return !errors.empty(); });
+  const uint64_t wakeups = loop.wakeups();
+  auto idle = loop.CreateTimer([&] { loop.Quit(); });
+  idle->SetInterval(300);
+  idle->SetEnabled(true);
+  loop.Run();
+  EXPECT_EQ(errors, std::vector<int>{PosixSerialPort::kErrPortReadFailed});
+  EXPECT_LE(loop.wakeups() - wakeups, 3u);  // a spinning loop would wake thousands of times
+  EXPECT_TRUE(port.PortOpen());
+}
+
+TEST(PosixEventLoopTest, IdleLoopWakesOnlyForItsTimers) {
+  Pty pty;
+  PosixEventLoop loop;
+  PosixSerialPort port(loop);
+  port.SetDevicePath(pty.slave_path());
+  port.SetPortOpen(true);  // a watched, silent descriptor
+  int ticks = 0;
+  auto tick = loop.CreateTimer([&] { ++ticks; });
+  tick->SetInterval(100);
+  tick->SetEnabled(true);
+  auto stop = loop.CreateTimer([&] { loop.Quit(); });
+  stop->SetInterval(250);
+  stop->SetEnabled(true);
+  loop.Run();
+  EXPECT_GE(ticks, 2);
+  EXPECT_LE(loop.wakeups(), 5u);
+}
+
+TEST(PosixEventLoopTest, QuitBeforeRunReturnsAtOnceAndStopsAfterTheCurrentHandler) {
+  PosixEventLoop loop;
+  loop.Quit();
+  loop.Run();
+  int fired = 0;
+  auto first = loop.CreateTimer([&] {
+    ++fired;
+    loop.Quit();
+  });
+  auto second = loop.CreateTimer([&] { ++fired; });
+  for (Timer* timer : {first.get(), second.get()}) {
+    timer->SetInterval(1);
+    timer->SetEnabled(true);
+  }
+  loop.Run();
+  EXPECT_EQ(fired, 1);
+}
+
+// frmMain over the real loop and a pty, as the service runs.
+class CapturePtyTest : public ::testing::Test {
+ protected:
+  CapturePtyTest() { SetLogTarget(program_.path(), clock_); }
+  ~CapturePtyTest() override { SetLogTarget(ProgramFolder(), SystemClock()); }
+
+  void Start() {
+    WriteBytes(program_ / "QuellorService.ini",
+               "[Quellor Service]\r\nDataFolder=" + data_.path() +
+                   "\r\nEndOfFileTimeInterval=1500\r\nSettings=9600,n,8,1\r\nCommDevice=" +
+                   pty_.slave_path() + "\r\n");
+    form_.Form_Load("");
+    ASSERT_TRUE(port_.PortOpen()) << ReadBytes(program_ / "QuellorService.log");
+  }
+
+  // Names of the .htm report pages under the data folder, sorted, with
+  // their contents.
+  std::map<std::string, std::string> Pages() const {
+    std::map<std::string, std::string> pages;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(data_.path())) {
+      if (entry.path().extension() == ".htm") {
+        pages[entry.path().filename().string()] = ReadBytes(entry.path().string());
+      }
+    }
+    return pages;
+  }
+
+  // Writes text in pieces of a few bytes, one piece every 10 ms of the loop.
+  std::unique_ptr<Timer> Play(const std::string& text) {
+    size_t offset = 0;
+    auto timer = loop_.CreateTimer([this, text, offset]() mutable {
+      if (offset >= text.size()) return;
+      pty_.Write(text.substr(offset, 7));
+      offset += 7;
+    });
+    timer->SetInterval(10);
+    timer->SetEnabled(true);
+    return timer;
+  }
+
+  Pty pty_;
+  TempFolder program_;
+  TempFolder data_;
+  FakeClock clock_;
+  PosixEventLoop loop_;
+  PosixSerialPort port_{loop_};
+  FakeServiceControl service_;
+  FakeDisplay display_;
+  frmMain form_{{loop_, port_, service_, display_, clock_, program_.path(), "TESTPC"}};
+};
+
+TEST_F(CapturePtyTest, PiecesBecomeOneReportAndASilenceCutsTheNext) {
+  Start();
+  const std::string alarm =
+      "  PROCESS ALARM JOURNAL        PAGE 1\r\n  TAG     \x00\xB0"s + "C\r\n\x0C  PAGE 2\r\n";
+  const std::string error = "  SYSTEM ERROR JOURNAL        PAGE 1\r\n  CPU 2 FAILED\r\n";
+  auto player = Play(alarm);
+  RunUntil(loop_, [&] { return Pages().size() == 1; });
+  clock_.Set({2005, 1, 24, 19, 51, 0});
+  player = Play(error);
+  RunUntil(loop_, [&] { return Pages().size() == 2; });
+
+  const auto pages = Pages();
+  ASSERT_EQ(pages.size(), 2u);
+  const std::string head = "</title></head><body><pre>";
+  EXPECT_NE(pages.at("ProcessAlarmJournal_24Jan05_195034.htm").find(head + alarm),
+            std::string::npos);
+  EXPECT_NE(pages.at("SystemErrorJournal_24Jan05_195100.htm").find(head + error),
+            std::string::npos);
+  EXPECT_EQ(display_.received(), error);
+  EXPECT_EQ(display_.bytes_received(), std::to_string(error.size()));
+}
+
+TEST_F(CapturePtyTest, StopFilesTheReportBeingGathered) {
+  Start();
+  pty_.Write("  OPERATOR MESSAGE JOURNAL\r\n  START PUMP 3\r\n");
+  RunUntil(loop_, [&] { return display_.bytes_received() == "44"; });
+  service_.RaiseStop();
+  EXPECT_TRUE(form_.Ended());
+  EXPECT_FALSE(port_.PortOpen());
+  EXPECT_EQ(Pages().size(), 1u);
+}
+
+TEST_F(CapturePtyTest, AnIdleServiceWakesAboutOnceASecond) {
+  Start();
+  auto stop = loop_.CreateTimer([&] { loop_.Quit(); });
+  stop->SetInterval(2500);
+  stop->SetEnabled(true);
+  const uint64_t before = loop_.wakeups();
+  loop_.Run();
+  EXPECT_LE(loop_.wakeups() - before, 5u);  // tmr1sec twice, the stop timer once
+}
+
+}  // namespace
