@@ -1,0 +1,3 @@
+#include "platform/defaults.h"
+
+std::string DefaultDataFolder() { return "C:\\Reports"; }

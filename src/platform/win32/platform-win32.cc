@@ -1,0 +1,18 @@
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/win32/display-win32.h"
+#include "platform/win32/event_loop-win32.h"
+#include "platform/win32/serial_port-win32.h"
+#include "platform/win32/service_control-win32.h"
+
+std::unique_ptr<Platform> CreatePlatform(const std::string& /*command_line*/) {
+  auto loop = std::make_unique<Win32EventLoop>();
+  auto platform = std::make_unique<Platform>();
+  platform->com_port = std::make_unique<Win32SerialPort>(*loop);
+  platform->service = std::make_unique<Win32ServiceControl>(*loop);
+  platform->display = std::make_unique<Win32Display>(*loop);
+  platform->loop = std::move(loop);
+  return platform;
+}

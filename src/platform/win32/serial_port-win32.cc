@@ -1,0 +1,217 @@
+#include "platform/win32/serial_port-win32.h"
+
+#include <utility>
+
+#include "platform/serial_settings.h"
+#include "util/numbered_error.h"
+
+namespace {
+
+// The system's text for error, without the trailing line break.
+std::string SystemMessage(DWORD error) {
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
+    message.pop_back();
+  }
+  return message.empty() ? "error " + std::to_string(error) : message;
+}
+
+NumberedError OpenError(DWORD error, const std::string& path) {
+  const std::string reason = SystemMessage(error);
+  if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
+    return NumberedError(kErrPortBusy, "Port already open: " + path + ": " + reason);
+  }
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+      error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME) {
+    return NumberedError(kErrPortOpenFailed, "Invalid port number: " + path + ": " + reason);
+  }
+  return NumberedError(kErrPortBusy, "Port cannot be opened: " + path + ": " + reason);
+}
+
+BYTE ParityCode(char parity) {
+  switch (parity) {
+    case 'e':
+      return EVENPARITY;
+    case 'o':
+      return ODDPARITY;
+    case 'm':
+      return MARKPARITY;
+    case 's':
+      return SPACEPARITY;
+    default:
+      return NOPARITY;
+  }
+}
+
+BYTE StopBitsCode(SerialSettings::StopBits stop_bits) {
+  switch (stop_bits) {
+    case SerialSettings::StopBits::kOneAndHalf:
+      return ONE5STOPBITS;
+    case SerialSettings::StopBits::kTwo:
+      return TWOSTOPBITS;
+    default:
+      return ONESTOPBIT;
+  }
+}
+
+// Raw binary line without flow control, the modem lines raised.
+void SetLine(const SerialSettings& line, DCB* dcb) {
+  dcb->BaudRate = line.speed;
+  dcb->ByteSize = static_cast<BYTE>(line.data_bits);
+  dcb->Parity = ParityCode(line.parity);
+  dcb->StopBits = StopBitsCode(line.stop_bits);
+  dcb->fBinary = TRUE;
+  dcb->fParity = line.parity != 'n';
+  dcb->fOutxCtsFlow = FALSE;
+  dcb->fOutxDsrFlow = FALSE;
+  dcb->fDtrControl = DTR_CONTROL_ENABLE;
+  dcb->fDsrSensitivity = FALSE;
+  dcb->fOutX = FALSE;
+  dcb->fInX = FALSE;
+  dcb->fErrorChar = FALSE;
+  dcb->fNull = FALSE;  // NUL bytes are data
+  dcb->fRtsControl = RTS_CONTROL_ENABLE;
+  dcb->fAbortOnError = FALSE;
+}
+
+}  // namespace
+
+Win32SerialPort::Win32SerialPort(Win32EventLoop& loop) : loop_(loop) {}
+
+Win32SerialPort::~Win32SerialPort() { Close(); }
+
+void Win32SerialPort::SetSettings(const std::string& settings) {
+  ParseSerialSettings(settings);
+  const std::string previous = std::exchange(settings_, settings);
+  if (!PortOpen()) return;
+  try {
+    ApplySettings();
+  } catch (...) {
+    settings_ = previous;
+    throw;
+  }
+}
+
+void Win32SerialPort::SetCommPort(int16_t port) {
+  if (PortOpen()) throw NumberedError(kErrPortAlreadyOpen, "Port already open: " + DevicePath());
+  port_ = port;
+}
+
+void Win32SerialPort::SetPortOpen(bool open) {
+  if (open == PortOpen()) return;
+  if (open) {
+    Open();
+  } else {
+    Close();
+  }
+}
+
+std::string Win32SerialPort::DevicePath() const {
+  if (!device_path_.empty()) return device_path_;
+  return "\\\\.\\COM" + std::to_string(port_);
+}
+
+void Win32SerialPort::Open() {
+  const std::string path = DevicePath();
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), path);
+  handle_ = handle;
+  // A read returns at once with what is there, else waits for the first
+  // byte at most kReadWaitMs: the reader sleeps in the driver, never spins.
+  COMMTIMEOUTS timeouts = {};
+  timeouts.ReadIntervalTimeout = MAXDWORD;
+  timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+  timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
+  try {
+    ApplySettings();
+    if (!SetCommTimeouts(handle_, &timeouts)) throw OpenError(GetLastError(), path);
+  } catch (...) {
+    CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+    throw;
+  }
+  SetupComm(handle_, 16384, 16384);
+  {
+    std::lock_guard<std::mutex> lock(received_->mutex);
+    received_->bytes.clear();
+    received_->error.clear();
+  }
+  stop_reading_ = false;
+  reader_ = std::thread([this, handle, path] { ReadLoop(handle, path); });
+}
+
+void Win32SerialPort::Close() {
+  if (!PortOpen()) return;
+  stop_reading_ = true;
+  if (reader_.joinable()) reader_.join();
+  CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+  std::lock_guard<std::mutex> lock(received_->mutex);
+  received_->bytes.clear();
+  received_->error.clear();
+}
+
+void Win32SerialPort::ApplySettings() {
+  const SerialSettings line = ParseSerialSettings(settings_);
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(handle_, &dcb)) throw OpenError(GetLastError(), DevicePath());
+  SetLine(line, &dcb);
+  if (!SetCommState(handle_, &dcb)) {
+    throw NumberedError(kErrInvalidPropertyValue, "Invalid property value: " + DevicePath() +
+                                                      " refuses \"" + settings_ +
+                                                      "\": " + SystemMessage(GetLastError()));
+  }
+}
+
+void Win32SerialPort::ReadLoop(HANDLE handle, const std::string& path) {
+  char chunk[4096];
+  while (!stop_reading_) {
+    DWORD count = 0;
+    if (!ReadFile(handle, chunk, sizeof chunk, &count, nullptr)) {
+      // The device is gone; reading on would spin.
+      const std::string reason = SystemMessage(GetLastError());
+      std::lock_guard<std::mutex> lock(received_->mutex);
+      received_->error = "Error reading " + path + ": " + reason;
+      break;
+    }
+    if (count == 0) continue;  // kReadWaitMs of silence
+    std::lock_guard<std::mutex> lock(received_->mutex);
+    received_->bytes.append(chunk, count);
+    NotifyLoop();
+  }
+  std::lock_guard<std::mutex> lock(received_->mutex);
+  if (!received_->error.empty()) NotifyLoop();
+}
+
+void Win32SerialPort::NotifyLoop() {
+  if (received_->notify_posted) return;
+  received_->notify_posted = true;
+  // The port may be gone by the time the loop runs the task.
+  std::weak_ptr<Received> alive = received_;
+  loop_.Post([this, alive] {
+    if (!alive.expired()) RaiseOnComm();
+  });
+}
+
+void Win32SerialPort::RaiseOnComm() {
+  {
+    std::lock_guard<std::mutex> lock(received_->mutex);
+    received_->notify_posted = false;
+    if (received_->bytes.empty() && received_->error.empty()) return;
+  }
+  if (!PortOpen()) return;
+  event_ = kEvReceive;
+  if (on_comm_) on_comm_();
+}
+
+std::string Win32SerialPort::Input() {
+  if (!PortOpen()) return "";
+  std::lock_guard<std::mutex> lock(received_->mutex);
+  if (received_->bytes.empty() && !received_->error.empty()) {
+    throw NumberedError(kErrPortReadFailed, std::exchange(received_->error, ""));
+  }
+  return std::exchange(received_->bytes, "");
+}

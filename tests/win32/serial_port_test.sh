@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The Windows serial port on a real line under Wine: a pseudo-terminal mapped
+# to COM7 carries bytes of every value, written in pieces, and the port must
+# hand each one over unchanged through OnComm on the loop thread, then close
+# and reopen. Usage: serial_port_test.sh WINDOWS_BUILD_DIR
+# Uses $WINEPREFIX; the COM7 mapping is removed again at the end.
+set -uo pipefail
+
+build=$(cd "${1:?usage: serial_port_test.sh WINDOWS_BUILD_DIR}" && pwd)
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-quellor}"
+export WINEDEBUG=-all
+port=7
+work=$(mktemp -d /tmp/quellor-serial.XXXXXX)
+feeder_pid=""
+
+windows_path() { echo "Z:${1//\//\\}"; }
+set_port() {  # maps COM$port to $1, or removes the mapping when $1 is empty
+  if [[ -n $1 ]]; then
+    timeout 60 wine reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /t REG_SZ /d "$1" /f
+  else
+    timeout 60 wine reg delete 'HKLM\Software\Wine\Ports' /v "COM$port" /f
+  fi >/dev/null 2>&1
+  # The mapping is read when the server starts: a plain dosdevices link
+  # would be overwritten.
+  timeout 60 wineserver -k >/dev/null 2>&1
+  timeout 60 wineserver -w >/dev/null 2>&1
+}
+cleanup() {
+  [[ -n $feeder_pid ]] && kill "$feeder_pid" 2>/dev/null
+  set_port ""
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Every byte value, NUL, form feed and 0xB0 among them, and CR LF lines.
+python3 -c '
+import sys
+data = bytes(range(256)) * 8 + b"".join(b"LINE %04d\r\n" % i for i in range(500))
+sys.stdout.buffer.write(data)' >"$work/payload"
+
+# The feeder holds the pty open, waits for the test to open the port, then
+# writes the payload in pieces with short pauses.
+python3 - "$work" <<'PY' &
+import os, pty, sys, time, tty
+work = sys.argv[1]
+master, slave = pty.openpty()
+tty.setraw(slave)
+with open(os.path.join(work, "pty"), "w") as f:
+    f.write(os.ttyname(slave))
+go = os.path.join(work, "go")
+deadline = time.time() + 120
+while not os.path.exists(go) and time.time() < deadline:
+    time.sleep(0.05)
+data = open(os.path.join(work, "payload"), "rb").read()
+for start in range(0, len(data), 700):
+    os.write(master, data[start:start + 700])
+    time.sleep(0.02)
+time.sleep(120)
+PY
+feeder_pid=$!
+
+for ((i = 0; i < 100; i++)); do [[ -s $work/pty ]] && break; sleep 0.1; done
+[[ -s $work/pty ]] || { echo "FAIL: no pseudo-terminal"; exit 1; }
+set_port "$(cat "$work/pty")"
+
+QUELLOR_TEST_COM_PORT=$port \
+QUELLOR_TEST_COM_PAYLOAD=$(windows_path "$work/payload") \
+QUELLOR_TEST_COM_GO=$(windows_path "$work/go") \
+  timeout 180 wine "$build/quellor_tests.exe" --gtest_filter='Win32SerialPortLive.*' \
+  >"$work/output" 2>&1
+status=$?
+tr -d '\r' <"$work/output" | grep -E '^\[|Failure|Expected|Which|received' | head -40
+if [[ $status -eq 0 ]] && grep -q '^\[  PASSED  \] 1 test' <(tr -d '\r' <"$work/output"); then
+  echo "PASS: serial port on a pseudo-terminal"
+  exit 0
+fi
+echo "FAIL: serial port on a pseudo-terminal (exit $status)"
+exit 1
