@@ -27,6 +27,7 @@ enum ErrorNumber {
   kErrPortNotOpen = 8012,
   kErrPortOpenFailed = 8002,  // "Invalid port number": the port does not exist
   kErrPortBusy = 8010,        // the port is in use or refuses to be opened
+  kErrPortReadFailed = 8020,  // raised once by Input after the device failed to be read
   kErrInternal = 51,          // "Internal error": a failure that carries no number
 };
 

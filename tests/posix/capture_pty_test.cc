@@ -18,6 +18,7 @@
 #include "platform/posix/event_loop-posix.h"
 #include "platform/posix/serial_port-posix.h"
 #include "support/frm_main_fixture.h"
+#include "util/numbered_error.h"
 
 namespace {
 
@@ -183,7 +184,7 @@ TEST(PosixSerialPortTest, ALostDeviceIsReportedOnceAndNotPolled) {
   idle->SetInterval(300);
   idle->SetEnabled(true);
   loop.Run();
-  EXPECT_EQ(errors, std::vector<int>{PosixSerialPort::kErrPortReadFailed});
+  EXPECT_EQ(errors, std::vector<int>{kErrPortReadFailed});
   EXPECT_LE(loop.wakeups() - wakeups, 3u);  // a spinning loop would wake thousands of times
   EXPECT_TRUE(port.PortOpen());
 }

@@ -16,10 +16,6 @@
 // flock), so a second opener gets kErrPortBusy.
 class PosixSerialPort : public SerialPort {
  public:
-  // Raised by Input, once, after the device failed to be read (a pty whose
-  // other side closed, an unplugged adapter); the port is no longer read.
-  static constexpr int kErrPortReadFailed = 8020;
-
   explicit PosixSerialPort(PosixEventLoop& loop);
   ~PosixSerialPort() override;
   PosixSerialPort(const PosixSerialPort&) = delete;

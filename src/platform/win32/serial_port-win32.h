@@ -22,9 +22,6 @@
 // for the loop thread.
 class Win32SerialPort : public SerialPort {
  public:
-  // Raised by Input, once, after the device failed to be read (an unplugged
-  // adapter); the port is no longer read.
-  static constexpr int kErrPortReadFailed = 8020;
   // The longest a read waits for a first byte: also how long closing the
   // port may wait for the reader to notice.
   static constexpr DWORD kReadWaitMs = 200;
