@@ -1,0 +1,242 @@
+#!/usr/bin/env bash
+# The Windows service end to end under Wine, as an administrator runs it:
+# -install, net start, journals printed on COM1 (a pty) filed as .xml/.htm
+# and indexed, pause/continue/control codes, net stop while a report is being
+# received, -uninstall. Usage: service_e2e_test.sh WINDOWS_BUILD_DIR
+# Uses $WINEPREFIX (created only when missing); every wait is bounded.
+set -uo pipefail
+
+build=$(cd "${1:?usage: service_e2e_test.sh WINDOWS_BUILD_DIR}" && pwd)
+controller_exe="$build/tools/service_controller/service_controller.exe"
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-quellor}"
+export WINEDEBUG=-all
+export QUELLOR_NO_MSGBOX=1  # message boxes: their text on standard output only
+
+work=$(mktemp -d /tmp/quellor-e2e.XXXXXX)
+program="$work/program"
+data="$work/data"
+log="$program/QuellorService.log"
+failures=0
+installed=""
+feeder_pid=""
+trickle_pid=""
+old_com1=""
+
+pass() { echo "PASS: $*"; }
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+check() {
+  local what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+# A Wine command, bounded, with its output's CR removed.
+w() { timeout 60 wine "$@" 2>/dev/null | tr -d '\r'; }
+controller() { w "$controller_exe" "$@"; }
+windows_path() { echo "Z:${1//\//\\}"; }
+# Waits up to $2 seconds for a file matching the find pattern $1 under $data.
+wait_for_report() {
+  local pattern=$1 seconds=$2 found
+  for ((i = 0; i < seconds * 5; i++)); do
+    found=$(find "$data" -name "$pattern" 2>/dev/null | head -n 1)
+    [[ -n $found ]] && echo "$found" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+# True when the file holds exactly $2, its backslash escapes (\r, \t, ...) applied.
+same_bytes() { cmp -s <(printf '%b' "$2") "$1"; }
+# True when the file holds $2 (escapes applied) somewhere.
+holds_bytes() {
+  local content wanted
+  content=$(cat "$1" && echo .) && wanted=$(printf '%b' "$2" && echo .)
+  [[ ${content%.} == *"${wanted%.}"* ]]
+}
+# Index time stamp "dd Mon yyyy  hh:nn:ss" of a report file name
+# Name_ddMonyy_hhnnss.xml, the year taken from its year folder.
+timestamp_of() {
+  local file=$1 stem year
+  stem=$(basename "$file" .xml)
+  year=$(basename "$(dirname "$(dirname "$file")")")
+  [[ $stem =~ _([0-9]{2})([A-Za-z]{3})[0-9]{2}_([0-9]{2})([0-9]{2})([0-9]{2})$ ]] || return 1
+  echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]} $year  ${BASH_REMATCH[3]}:${BASH_REMATCH[4]}:${BASH_REMATCH[5]}"
+}
+log_lines() { tr -d '\r' <"$log" 2>/dev/null | cut -c23-; }
+# The processes of this prefix whose command line names the copied program.
+our_processes() {
+  local pid
+  for pid in $(pgrep -f 'QuellorService.exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  done
+}
+
+cleanup() {
+  [[ -n $trickle_pid ]] && kill "$trickle_pid" 2>/dev/null
+  if [[ -n $installed ]]; then
+    w net stop Quellor >/dev/null
+    w "$program/QuellorService.exe" -uninstall >/dev/null
+  fi
+  if [[ -n $old_com1 ]]; then
+    w reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$old_com1" /f >/dev/null
+  else
+    w reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null
+  fi
+  exec 7>&- 2>/dev/null
+  [[ -n $feeder_pid ]] && kill "$feeder_pid" 2>/dev/null
+  timeout 30 wineserver -k 2>/dev/null
+  timeout 30 wineserver -w 2>/dev/null
+  if ((failures > 0)) && [[ -f $log ]]; then
+    echo "--- QuellorService.log"
+    tr -d '\r' <"$log"
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+for file in "$build/QuellorService.exe" "$controller_exe"; do
+  [[ -f $file ]] || { echo "FAIL: $file is not built"; exit 1; }
+done
+if [[ ! -d $WINEPREFIX ]]; then
+  timeout 300 wineboot -i >/dev/null 2>&1
+  timeout 120 wineserver -w
+fi
+
+# ---- The program folder, as an administrator prepares it -----------------
+mkdir -p "$program" "$data"
+cp "$build/QuellorService.exe" "$program/"
+printf '%s\r\n' '[Quellor Service]' "DataFolder=$(windows_path "$data")" \
+  'EndOfFileTimeInterval=1000' 'CommPort=1' 'Settings=19200,n,8,1' >"$program/QuellorService.ini"
+
+# ---- A printer on COM1: a pty whose master we write -----------------------
+mkfifo "$work/line"
+python3 - "$work/line" >"$work/pty" <<'EOF' &
+import os, pty, select, sys, tty
+master, slave = pty.openpty()
+tty.setraw(slave)
+print(os.ttyname(slave), flush=True)
+line = os.open(sys.argv[1], os.O_RDONLY)
+while True:
+    ready, _, _ = select.select([line, master], [], [])
+    if master in ready:
+        os.read(master, 4096)  # whatever the port sends back is dropped
+    if line in ready:
+        data = os.read(line, 4096)
+        if not data:
+            break
+        os.write(master, data)
+EOF
+feeder_pid=$!
+exec 7>"$work/line"
+pty_path=$(head -n 1 "$work/pty")
+[[ $pty_path == /dev/pts/* ]] || { echo "FAIL: no pty"; exit 1; }
+
+old_com1=$(w reg query 'HKLM\Software\Wine\Ports' /v COM1 | awk '$1 == "COM1" {print $3}')
+w reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty_path" /f >/dev/null
+# Wine reads the port mapping when its server starts; -p keeps the server
+# (and the service) alive while no other Wine program runs.
+timeout 30 wineserver -k 2>/dev/null
+timeout 30 wineserver -w 2>/dev/null
+wineserver -p
+
+# ---- Install ---------------------------------------------------------------
+w "$program/QuellorService.exe" -uninstall >/dev/null  # a leftover of an aborted run
+installed=yes
+output=$(w "$program/QuellorService.exe" -install)
+check "-install says 'Quellor Service installed successfully'" \
+  grep -qx 'Quellor Service installed successfully' <<<"$output"
+check "-install stores TimerInterval = 10000 under Parameters" \
+  grep -Eq 'TimerInterval[[:space:]]+REG_SZ[[:space:]]+10000$' \
+  <<<"$(w reg query 'HKLM\SYSTEM\CurrentControlSet\Services\Quellor\Parameters' /v TimerInterval)"
+check "-install writes nothing to the log" test ! -e "$log"
+
+# ---- Start -----------------------------------------------------------------
+w net start Quellor >/dev/null
+check "net start Quellor reaches RUNNING" controller wait RUNNING 30
+check "the log says 'Quellor Service started'" grep -qx 'Quellor Service started' <<<"$(log_lines)"
+
+# ---- Two journals, filed and indexed byte for byte -------------------------
+printf 'PROCESS ALARM JOURNAL        PAGE 1\r\n\r\n  FIC101 HIGH ALARM  & <ack>\r\n' >&7
+alarm=$(wait_for_report 'ProcessAlarmJournal_*.xml' 20)
+check "a process alarm journal is filed" test -n "$alarm"
+if [[ -n $alarm ]]; then
+  sleep 0.5  # the index is written right after the report files
+  check "its .xml file is exact" same_bytes "$alarm" \
+    '<?xml version="1.0"?>\r\n<Report><Line>\r\nPROCESS ALARM JOURNAL        PAGE 1</Line>\r\n<Line></Line>\r\n<Line>  FIC101 HIGH ALARM  &amp; &lt;ack&gt;</Line>\r\n</Report>\r\n'
+  check "its .htm file is exact" same_bytes "${alarm%.xml}.htm" \
+    '<html><head><title>ProcessAlarmJournal</title></head><body><pre>PROCESS ALARM JOURNAL        PAGE 1\r\n\r\n  FIC101 HIGH ALARM  &amp; &lt;ack&gt;\r\n</pre></body></html>\r\n'
+  check "the month's new dir.xml is exact" same_bytes "$(dirname "$alarm")/dir.xml" \
+    "<?xml version=\"1.0\"?>\r\n<Reports>\r\n<Report>\r\n<Name>ProcessAlarmJournal</Name>\r\n<Timestamp>$(timestamp_of "$alarm")</Timestamp>\r\n<File>$(basename "$alarm")</File>\r\n</Report>\r\n</Reports>\r\n\r\n"
+fi
+
+printf '\r\nSYSTEM ERROR JOURNAL\r\nCPU 2 \f RESTART\r\n' >&7
+error=$(wait_for_report 'SystemErrorJournal_*.xml' 20)
+check "a system error journal is filed" test -n "$error"
+if [[ -n $error ]]; then
+  sleep 0.5
+  check "its .xml keeps the form feed" same_bytes "$error" \
+    '<?xml version="1.0"?>\r\n<Report><Line>\r\n</Line>\r\n<Line>SYSTEM ERROR JOURNAL</Line>\r\n<Line>CPU 2 \f RESTART</Line>\r\n</Report>\r\n'
+  entry="<Report>\r\n\t<Name>SystemErrorJournal</Name>\r\n\t<Timestamp>$(timestamp_of "$error")</Timestamp>\r\n\t<File>$(basename "$error")</File>\r\n</Report>"
+  check "dir.xml gains its entry, one TAB-indented child per line" \
+    holds_bytes "$(dirname "$error")/dir.xml" "$entry"
+  check "dir.xml keeps the first entry" grep -q '<Name>ProcessAlarmJournal</Name>' \
+    "$(dirname "$error")/dir.xml"
+fi
+
+# ---- Pause, continue, a control code ---------------------------------------
+controller pause >/dev/null
+check "pause reaches PAUSED" controller wait PAUSED 20
+printf 'OPERATOR PROCESS CHANGE JOURNAL\r\nFIC101 SETPOINT 42.0\r\n' >&7
+check "a journal received while paused is filed" \
+  test -n "$(wait_for_report 'OperatorProcessChangeJournal_*.xml' 20)"
+controller continue >/dev/null
+check "continue reaches RUNNING" controller wait RUNNING 20
+check "control 200 is taken" controller control 200
+sleep 1  # the control event is handled on the service's loop
+
+# ---- Stop while a report is being received ---------------------------------
+printf 'OPERATOR MESSAGE JOURNAL\r\nSHIFT HANDOVER ' >&7
+# Keep the line busy so that no silence can end the report before the stop.
+(while true; do printf '.' >&7; sleep 0.2; done) &
+trickle_pid=$!
+sleep 1
+w net stop Quellor >/dev/null
+kill "$trickle_pid" 2>/dev/null
+trickle_pid=""
+check "net stop Quellor reaches STOPPED" controller wait STOPPED 30
+message=$(find "$data" -name 'OperatorMessageJournal_*.xml' | head -n 1)
+check "the report being received at the stop is filed" test -n "$message"
+if [[ -n $message ]]; then
+  check "it holds what was received" grep -q '^<Line>SHIFT HANDOVER \.*</Line></Report>' \
+    <(tr -d '\r' <"$message")
+fi
+
+expected_order=$(printf '%s\n' 'Service paused' 'Service Continued' 'Control: 200' 'Service stopped')
+check "the log has 'Service paused', 'Service Continued', 'Control: 200', 'Service stopped' in order" \
+  test "$(log_lines | grep -xE 'Service paused|Service Continued|Control: 200|Service stopped')" \
+  = "$expected_order"
+check "'Service stopped' is the log's last line" test "$(log_lines | tail -n 1)" = 'Service stopped'
+for ((i = 0; i < 50; i++)); do [[ -z $(our_processes) ]] && break; sleep 0.2; done
+check "the service process has ended" test -z "$(our_processes)"
+
+# ---- Started by hand, then uninstall ----------------------------------------
+output=$(timeout 60 wine "$program/QuellorService.exe" 2>/dev/null | tr -d '\r')
+check "started by hand it says how to install or debug, and ends" \
+  grep -q 'install the service with "QuellorService.exe -install" and start it with "net start Quellor".*"QuellorService.exe -debug"' \
+  <<<"$output"
+output=$(w "$program/QuellorService.exe" -uninstall)
+check "-uninstall says 'Quellor Service uninstalled successfully'" \
+  grep -qx 'Quellor Service uninstalled successfully' <<<"$output"
+check "the service is gone" test "$(controller query)" = NOT_INSTALLED
+installed=""
+
+timeout 30 wineserver -k 2>/dev/null
+timeout 30 wineserver -w 2>/dev/null
+check "nothing is left running" test -z "$(our_processes)"
+
+if ((failures > 0)); then
+  echo "FAIL: service_e2e_test ($failures failed)"
+  exit 1
+fi
+echo "PASS: service_e2e_test"

@@ -1,0 +1,147 @@
+// Drives the installed Quellor service through the Service Control Manager:
+//
+//   service_controller query             prints the state
+//   service_controller pause|continue    sends the request, prints the state
+//   service_controller control N         sends user control code N (128..255)
+//   service_controller wait STATE [s]    polls until STATE (default 30 s)
+//
+// STATE is one of STOPPED, START_PENDING, STOP_PENDING, RUNNING,
+// CONTINUE_PENDING, PAUSE_PENDING, PAUSED. Exit code 0 on success, 1 when the
+// manager refuses or the wait times out, 2 for a wrong command line.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "platform/service_control.h"
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+constexpr DWORD kPollMs = 200;
+
+struct ScHandleCloser {
+  void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
+};
+using ScHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ScHandleCloser>;
+
+constexpr struct {
+  DWORD state;
+  const char* name;
+} kStates[] = {
+    {SERVICE_STOPPED, "STOPPED"},
+    {SERVICE_START_PENDING, "START_PENDING"},
+    {SERVICE_STOP_PENDING, "STOP_PENDING"},
+    {SERVICE_RUNNING, "RUNNING"},
+    {SERVICE_CONTINUE_PENDING, "CONTINUE_PENDING"},
+    {SERVICE_PAUSE_PENDING, "PAUSE_PENDING"},
+    {SERVICE_PAUSED, "PAUSED"},
+};
+
+const char* StateName(DWORD state) {
+  for (const auto& entry : kStates) {
+    if (entry.state == state) return entry.name;
+  }
+  return "UNKNOWN";
+}
+
+// 0 when name is not a state.
+DWORD StateNamed(const std::string& name) {
+  for (const auto& entry : kStates) {
+    if (name == entry.name) return entry.state;
+  }
+  return 0;
+}
+
+int Fail(const char* what) {
+  std::fprintf(stderr, "%s failed: error %lu\n", what, GetLastError());
+  return kFailed;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: service_controller query|pause|continue|control N|wait STATE [seconds]\n");
+  return kUsage;
+}
+
+// The whole text as a number in [low, high]; -1 otherwise.
+long ParseNumber(const std::string& text, long low, long high) {
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || value < low || value > high) return -1;
+  return value;
+}
+
+int PrintState(SC_HANDLE service) {
+  SERVICE_STATUS status{};
+  if (!QueryServiceStatus(service, &status)) return Fail("QueryServiceStatus");
+  std::printf("%s\n", StateName(status.dwCurrentState));
+  return 0;
+}
+
+int SendControl(SC_HANDLE service, DWORD control) {
+  SERVICE_STATUS status{};
+  if (!ControlService(service, control, &status)) return Fail("ControlService");
+  std::printf("%s\n", StateName(status.dwCurrentState));
+  return 0;
+}
+
+int WaitForState(SC_HANDLE service, DWORD wanted, long seconds) {
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  SERVICE_STATUS status{};
+  for (;;) {
+    if (!QueryServiceStatus(service, &status)) return Fail("QueryServiceStatus");
+    if (status.dwCurrentState == wanted) break;
+    if (GetTickCount64() >= deadline) {
+      std::printf("%s\n", StateName(status.dwCurrentState));
+      std::fprintf(stderr, "timed out waiting for %s\n", StateName(wanted));
+      return kFailed;
+    }
+    Sleep(kPollMs);
+  }
+  std::printf("%s\n", StateName(status.dwCurrentState));
+  return 0;
+}
+
+int Run(const std::string& command, int argc, char** argv) {
+  long number = 0;
+  DWORD wanted = 0;
+  if (command == "control") {
+    if (argc != 3 || (number = ParseNumber(argv[2], 128, 255)) < 0) return Usage();
+  } else if (command == "wait") {
+    if (argc < 3 || argc > 4 || (wanted = StateNamed(argv[2])) == 0) return Usage();
+    number = argc == 4 ? ParseNumber(argv[3], 0, 86400) : 30;
+    if (number < 0) return Usage();
+  } else if (argc != 2 || (command != "query" && command != "pause" && command != "continue")) {
+    return Usage();
+  }
+
+  ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return Fail("OpenSCManager");
+  ScHandle service(
+      OpenServiceA(manager.get(), ServiceControl::kServiceName,
+                   SERVICE_QUERY_STATUS | SERVICE_PAUSE_CONTINUE | SERVICE_USER_DEFINED_CONTROL));
+  if (!service) {
+    if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+      std::printf("NOT_INSTALLED\n");
+      return kFailed;
+    }
+    return Fail("OpenService");
+  }
+  if (command == "query") return PrintState(service.get());
+  if (command == "pause") return SendControl(service.get(), SERVICE_CONTROL_PAUSE);
+  if (command == "continue") return SendControl(service.get(), SERVICE_CONTROL_CONTINUE);
+  if (command == "control") return SendControl(service.get(), static_cast<DWORD>(number));
+  return WaitForState(service.get(), wanted, number);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  return Run(argv[1], argc, argv);
+}
