@@ -1,7 +1,9 @@
 #ifndef QUELLOR_PLATFORM_FILE_SYSTEM_H_
 #define QUELLOR_PLATFORM_FILE_SYSTEM_H_
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 // File and folder operations on byte-string paths in the system code page.
 // None of them throws; failures come back as false with the system's error
@@ -28,6 +30,31 @@ bool CreateFolder(const std::string& path, std::string* error);
 // Writes data to a temporary file in the same folder and renames it to path,
 // replacing any file of that name, so that path never holds a partial file.
 bool WriteFileReplacing(const std::string& path, const std::string& data, std::string* error);
+
+// WriteFileReplacing for content that comes piece by piece, so that a large
+// file need not be built in memory first. The temporary file is created by
+// the constructor and removed again if the object goes without Commit.
+class ReplacingFile {
+ public:
+  explicit ReplacingFile(const std::string& path);
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+  ~ReplacingFile();
+
+  // Adds data to the content; ignored once something has failed.
+  void Append(std::string_view data);
+
+  // Flushes the content to the disk and renames the file to path. False,
+  // with the system's text of the first failure in *error when error is not
+  // null, if anything failed since construction; path is then unchanged.
+  bool Commit(std::string* error);
+
+ private:
+  std::string path_;
+  std::string temp_path_;
+  intptr_t handle_ = -1;     // the platform's file descriptor or handle; -1: none
+  unsigned long error_ = 0;  // errno or GetLastError() of the first failure
+};
 
 // Opens path for appending (creating it), writes data and closes it.
 bool AppendToFile(const std::string& path, const std::string& data, std::string* error);

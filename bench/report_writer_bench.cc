@@ -1,0 +1,147 @@
+// WriteReport against the physical floor (the same bytes written twice with
+// plain fwrite), and UpdateReportIndex against the size of the index.
+// The files go to $QUELLOR_BENCH_FOLDER, else the system's temporary folder.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "output/report_writer.h"
+#include "output/service_log.h"
+#include "output/text_helpers.h"
+#include "platform/clock.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A clock that moves on one second per reading, so that no two reports
+// share a name and the writer never searches for a free one.
+class SteppingClock : public Clock {
+ public:
+  LocalTime Now() const override {
+    int s = seconds_++;
+    return {2005, 1, 1 + s / 86400 % 28, s / 3600 % 24, s / 60 % 60, s % 60};
+  }
+
+ private:
+  mutable int seconds_ = 0;
+};
+
+// A fresh folder for one benchmark, removed afterwards.
+class BenchFolder {
+ public:
+  BenchFolder() {
+    const char* base = std::getenv("QUELLOR_BENCH_FOLDER");
+    path_ = fs::path(base != nullptr ? base : fs::temp_directory_path().string()) /
+            ("quellor_bench_" + std::to_string(std::rand()));
+    fs::create_directories(path_);
+    SetLogTarget(path_.string(), SystemClock());
+  }
+  ~BenchFolder() { fs::remove_all(path_); }
+
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// A journal of about size bytes in 80-column lines as the control system
+// prints them. With markup, every line holds "&", "<" and ">" (the worst
+// case for escaping); without, none does (the usual case).
+std::string Journal(size_t size, bool markup) {
+  const std::string line =
+      markup
+          ? "24-01-05 19:50:34  TIC-1013 <HI> ALARM  PV=123.4 degC & SP=120.0      ACK  OP07\r\n"
+          : "24-01-05 19:50:34  TIC-1013  HI  ALARM  PV=123.4 degC   SP=120.0      ACK  OP07\r\n";
+  std::string text;
+  text.reserve(size + line.size());
+  while (text.size() < size) text += line;
+  text.resize(size);
+  return text;
+}
+
+void WriteBytesWithFwrite(const fs::path& path, const std::string& data) {
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
+  std::fwrite(data.data(), 1, data.size(), file);
+  std::fclose(file);
+}
+
+void BM_WriteReport(benchmark::State& state) {
+  InitMonthNames();
+  BenchFolder folder;
+  const std::string text = Journal(static_cast<size_t>(state.range(0)), state.range(1) != 0);
+  SteppingClock clock;
+  for (auto _ : state) {
+    WriteReport(folder.path().string(), "ProcessAlarmJournal", text, clock);
+    state.PauseTiming();
+    fs::remove_all(folder.path() / "2005");
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+void BM_FwriteTwiceFloor(benchmark::State& state) {
+  BenchFolder folder;
+  const std::string text = Journal(static_cast<size_t>(state.range(0)), false);
+  for (auto _ : state) {
+    WriteBytesWithFwrite(folder.path() / "report.htm", text);
+    WriteBytesWithFwrite(folder.path() / "report.xml", text);
+    state.PauseTiming();
+    fs::remove(folder.path() / "report.htm");
+    fs::remove(folder.path() / "report.xml");
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+// An index as the writer leaves it after `entries` reports of one month.
+std::string IndexWith(int entries) {
+  std::string index =
+      "<?xml version=\"1.0\"?>\r\n<Reports>\r\n<Report>\r\n<Name>ProcessAlarmJournal</Name>\r\n"
+      "<Timestamp>01 Jan 2005  00:00:00</Timestamp>\r\n"
+      "<File>ProcessAlarmJournal_01Jan05_000000.xml</File>\r\n</Report>\r\n";
+  for (int i = 1; i < entries; ++i) {
+    index +=
+        "<Report>\r\n\t<Name>ProcessAlarmJournal</Name>\r\n\t"
+        "<Timestamp>01 Jan 2005  00:00:00</Timestamp>\r\n\t"
+        "<File>ProcessAlarmJournal_01Jan05_000000_" +
+        std::to_string(i + 1) + ".xml</File>\r\n</Report>";
+  }
+  return index + "</Reports>\r\n";
+}
+
+void BM_UpdateReportIndex(benchmark::State& state) {
+  BenchFolder folder;
+  const fs::path index_path = folder.path() / "dir.xml";
+  const std::string index = IndexWith(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    WriteBytesWithFwrite(index_path, index);
+    state.ResumeTiming();
+    UpdateReportIndex(index_path.string(), "SystemErrorJournal", "24 Jan 2005  19:50:34",
+                      "SystemErrorJournal_24Jan05_195034.xml");
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_WriteReport)
+    ->ArgNames({"bytes", "markup"})
+    ->ArgsProduct({{64 << 10, 1 << 20, 16 << 20}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FwriteTwiceFloor)
+    ->ArgName("bytes")
+    ->Arg(64 << 10)
+    ->Arg(1 << 20)
+    ->Arg(16 << 20)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UpdateReportIndex)
+    ->ArgName("entries")
+    ->Arg(10)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);

@@ -1,0 +1,79 @@
+#include "output/service_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "output/text_helpers.h"
+#include "platform/file_system.h"
+#include "support/fake_platform.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+class ServiceLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetLogTarget(folder_.path(), clock_); }
+  void TearDown() override { SetLogTarget(ProgramFolder(), SystemClock()); }
+
+  std::string Log() const { return ReadBytes(folder_ / "QuellorService.log"); }
+
+  TempFolder folder_;
+  FakeClock clock_{{2005, 3, 7, 19, 5, 3}};
+};
+
+TEST_F(ServiceLogTest, FirstCallCreatesTheLogWithOneLine) {
+  WriteLog("Service stopped");
+  EXPECT_EQ(Log(), "07-Mar-2005 19:05:03  Service stopped\r\n");
+}
+
+TEST_F(ServiceLogTest, MessagesAreWrittenUnchanged) {
+  const std::string long_message(5000, 'm');
+  WriteLog("");
+  WriteLog("  two\r\nlines ");
+  WriteLog(long_message);
+  EXPECT_EQ(Log(),
+            "07-Mar-2005 19:05:03  \r\n"
+            "07-Mar-2005 19:05:03    two\r\nlines \r\n"
+            "07-Mar-2005 19:05:03  " +
+                long_message + "\r\n");
+}
+
+TEST_F(ServiceLogTest, EachLineCarriesTheTimeOfItsCall) {
+  WriteLog("first");
+  clock_.Set({2010, 12, 31, 23, 59, 59});
+  WriteLog("second");
+  EXPECT_EQ(Log(),
+            "07-Mar-2005 19:05:03  first\r\n"
+            "31-Dec-2010 23:59:59  second\r\n");
+}
+
+TEST_F(ServiceLogTest, RemovedLogIsCreatedAnew) {
+  WriteLog("first");
+  std::filesystem::remove(folder_ / "QuellorService.log");
+  WriteLog("second");
+  EXPECT_EQ(Log(), "07-Mar-2005 19:05:03  second\r\n");
+}
+
+TEST_F(ServiceLogTest, UnwritableFolderLosesTheEntryQuietly) {
+  WriteBytes(folder_ / "file", "");
+  for (const std::string& unwritable : {folder_ / "missing", folder_ / "file"}) {
+    SetLogTarget(unwritable, clock_);
+    EXPECT_NO_THROW(WriteLog("lost")) << unwritable;
+  }
+  EXPECT_FALSE(FolderExists(folder_ / "missing"));
+  EXPECT_EQ(ReadBytes(folder_ / "file"), "");
+}
+
+TEST_F(ServiceLogTest, RunLoggingErrorsLogsNumberAndDescription) {
+  EXPECT_TRUE(RunLoggingErrors("Start: [", [] {}));
+  EXPECT_FALSE(RunLoggingErrors("Start: [", [] { throw OverflowError(); }));
+  EXPECT_FALSE(RunLoggingErrors("Stop: [", [] { throw std::runtime_error("disk gone"); }));
+  EXPECT_EQ(Log(),
+            "07-Mar-2005 19:05:03  Start: [6] Overflow\r\n"
+            "07-Mar-2005 19:05:03  Stop: [51] disk gone\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+
+namespace {
+
+// Stores the text of code (when wanted) and returns false.
+bool Fail(int code, std::string* error) {
+  if (error != nullptr) *error = std::strerror(code);
+  return false;
+}
+
+bool Fail(std::string* error) { return Fail(errno, error); }
+
+// Writes all of data to fd, resuming after short writes and signals.
+bool WriteAll(int fd, std::string_view data) {
+  const char* next = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    ssize_t written = write(fd, next, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    next += written;
+    left -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// Closes fd; keeps errno of an earlier failure for the caller's message.
+void CloseKeepingErrno(int fd) {
+  int saved = errno;
+  close(fd);
+  errno = saved;
+}
+
+// Creates a new file beside path that no one else uses. The name starts with
+// the final name, so that a leftover after a crash is easy to attribute.
+int CreateTemporaryBeside(const std::string& path, std::string* temp_path) {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *temp_path = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+    int fd = open(temp_path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
+char PathSeparator() { return '/'; }
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  return folder + PathSeparator() + name;
+}
+
+std::string ProgramFolder() {
+  char buffer[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+  if (length <= 0) return ".";
+  std::string exe(buffer, static_cast<size_t>(length));
+  size_t slash = exe.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool CreateFolder(const std::string& path, std::string* error) {
+  return mkdir(path.c_str(), 0777) == 0 || Fail(error);
+}
+
+ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
+  int fd = CreateTemporaryBeside(path, &temp_path_);
+  if (fd < 0) {
+    error_ = static_cast<unsigned long>(errno);
+    temp_path_.clear();
+  }
+  handle_ = fd;
+}
+
+ReplacingFile::~ReplacingFile() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  if (!temp_path_.empty()) unlink(temp_path_.c_str());
+}
+
+void ReplacingFile::Append(std::string_view data) {
+  if (error_ == 0 && !WriteAll(static_cast<int>(handle_), data)) {
+    error_ = static_cast<unsigned long>(errno);
+  }
+}
+
+bool ReplacingFile::Commit(std::string* error) {
+  if (error_ == 0) {
+    int fd = static_cast<int>(handle_);
+    handle_ = -1;
+    // fsync before rename: otherwise a power loss after the rename may leave
+    // the final name holding an empty or partial file.
+    if (fsync(fd) != 0) error_ = static_cast<unsigned long>(errno);
+    if (close(fd) != 0 && error_ == 0) error_ = static_cast<unsigned long>(errno);
+    if (error_ == 0 && rename(temp_path_.c_str(), path_.c_str()) != 0) {
+      error_ = static_cast<unsigned long>(errno);
+    }
+    if (error_ == 0) temp_path_.clear();
+  }
+  return error_ == 0 || Fail(static_cast<int>(error_), error);
+}
+
+bool AppendToFile(const std::string& path, const std::string& data, std::string* error) {
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return Fail(error);
+  if (!WriteAll(fd, data)) {
+    CloseKeepingErrno(fd);
+    return Fail(error);
+  }
+  return close(fd) == 0 || Fail(error);
+}
+
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* error) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(error);
+  data->clear();
+  struct stat info;
+  if (fstat(fd, &info) == 0 && info.st_size > 0) data->reserve(static_cast<size_t>(info.st_size));
+  char chunk[65536];
+  for (;;) {
+    ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      CloseKeepingErrno(fd);
+      return Fail(error);
+    }
+    data->append(chunk, static_cast<size_t>(got));
+  }
+  close(fd);
+  return true;
+}

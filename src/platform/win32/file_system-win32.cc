@@ -1,0 +1,166 @@
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+
+namespace {
+
+// The system's text for code, without the trailing line break.
+std::string ErrorText(DWORD code) {
+  char* buffer = nullptr;
+  DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = length > 0 ? std::string(buffer, length) : "Error " + std::to_string(code);
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+// Stores the text of code (when wanted) and returns false.
+bool Fail(DWORD code, std::string* error) {
+  if (error != nullptr) *error = ErrorText(code);
+  return false;
+}
+
+bool Fail(std::string* error) { return Fail(GetLastError(), error); }
+
+DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+// Writes all of data to file in chunks that fit a DWORD.
+bool WriteAll(HANDLE file, std::string_view data) {
+  const char* next = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
+    DWORD written = 0;
+    if (!WriteFile(file, next, chunk, &written, nullptr)) return false;
+    next += written;
+    left -= written;
+  }
+  return true;
+}
+
+// Creates a new file beside path that no one else uses. The name starts with
+// the final name, so that a leftover after a crash is easy to attribute.
+HANDLE CreateTemporaryBeside(const std::string& path, std::string* temp_path) {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *temp_path =
+        path + ".tmp" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
+    HANDLE file = CreateFileA(temp_path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+char PathSeparator() { return '\\'; }
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  return folder + PathSeparator() + name;
+}
+
+std::string ProgramFolder() {
+  std::string exe(MAX_PATH, '\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameA(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+    if (length == 0) return ".";
+    if (length < exe.size()) {
+      exe.resize(length);
+      break;
+    }
+    exe.resize(exe.size() * 2);
+  }
+  size_t slash = exe.find_last_of("\\/");
+  return slash == std::string::npos ? "." : exe.substr(0, slash);
+}
+
+bool FileExists(const std::string& path) {
+  DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path) {
+  DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CreateFolder(const std::string& path, std::string* error) {
+  return CreateDirectoryA(path.c_str(), nullptr) || Fail(error);
+}
+
+ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
+  HANDLE file = CreateTemporaryBeside(path, &temp_path_);
+  if (file == INVALID_HANDLE_VALUE) {
+    error_ = GetLastError();
+    temp_path_.clear();
+  }
+  handle_ = reinterpret_cast<intptr_t>(file);
+}
+
+ReplacingFile::~ReplacingFile() {
+  HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!temp_path_.empty()) DeleteFileA(temp_path_.c_str());
+}
+
+void ReplacingFile::Append(std::string_view data) {
+  if (error_ == 0 && !WriteAll(reinterpret_cast<HANDLE>(handle_), data)) error_ = GetLastError();
+}
+
+bool ReplacingFile::Commit(std::string* error) {
+  if (error_ == 0) {
+    HANDLE file = reinterpret_cast<HANDLE>(handle_);
+    handle_ = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+    // Flushed before the rename: otherwise a power loss after the rename may
+    // leave the final name holding an empty or partial file.
+    if (!FlushFileBuffers(file)) error_ = GetLastError();
+    if (!CloseHandle(file) && error_ == 0) error_ = GetLastError();
+    if (error_ == 0 && !MoveFileExA(temp_path_.c_str(), path_.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      error_ = GetLastError();
+    }
+    if (error_ == 0) temp_path_.clear();
+  }
+  return error_ == 0 || Fail(error_, error);
+}
+
+bool AppendToFile(const std::string& path, const std::string& data, std::string* error) {
+  // Shared for reading, writing and deleting: the log may be read or removed
+  // by others while the service runs.
+  HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Fail(error);
+  bool written = WriteAll(file, data);
+  DWORD code = GetLastError();
+  if (!CloseHandle(file) && written) return Fail(error);
+  return written || Fail(code, error);
+}
+
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* error) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Fail(error);
+  data->clear();
+  char chunk[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+      DWORD code = GetLastError();
+      CloseHandle(file);
+      return Fail(code, error);
+    }
+    if (got == 0) break;
+    data->append(chunk, got);
+  }
+  CloseHandle(file);
+  return true;
+}
