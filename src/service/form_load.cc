@@ -107,7 +107,12 @@ void frmMain::SettleDataFolder(const std::string& configured) {
 }
 
 void frmMain::HandleStartupError(int number, const std::string& description) {
-  const std::string text = "[" + std::to_string(number) + "] " + description;
+  // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on
+  // "[" + std::to_string(...).
+  std::string text = "[";
+  text += std::to_string(number);
+  text += "] ";
+  text += description;
   if (NTService1.Interactive()) {
     display_.ShowMessage(text);
     EndProgram(kExitFailure);
