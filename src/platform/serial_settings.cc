@@ -50,23 +50,25 @@ bool ParseStopBits(const std::string& field, SerialSettings::StopBits* stop_bits
 }  // namespace
 
 SerialSettings ParseSerialSettings(const std::string& text) {
-  const auto refuse = [&](const std::string& why) {
-    return NumberedError(kErrInvalidPropertyValue,
-                         "Invalid property value: settings \"" + text + "\": " + why);
-  };
   const std::vector<std::string> fields = SplitFields(text);
-  if (fields.size() != 4) throw refuse("expected speed,parity,data bits,stop bits");
+  if (fields.size() != 4) throw SettingsRefused(text, "expected speed,parity,data bits,stop bits");
   SerialSettings settings;
-  if (!ParseSpeed(fields[0], &settings.speed)) throw refuse("unsupported speed");
+  if (!ParseSpeed(fields[0], &settings.speed)) throw SettingsRefused(text, "unsupported speed");
   const char parity = fields[1].size() == 1 ? static_cast<char>(std::tolower(fields[1][0])) : 0;
   if (parity == 0 || std::strchr("neoms", parity) == nullptr) {
-    throw refuse("parity must be n, e, o, m or s");
+    throw SettingsRefused(text, "parity must be n, e, o, m or s");
   }
   settings.parity = parity;
   if (fields[2].size() != 1 || fields[2][0] < '5' || fields[2][0] > '8') {
-    throw refuse("data bits must be 5 to 8");
+    throw SettingsRefused(text, "data bits must be 5 to 8");
   }
   settings.data_bits = fields[2][0] - '0';
-  if (!ParseStopBits(fields[3], &settings.stop_bits)) throw refuse("stop bits must be 1, 1.5 or 2");
+  if (!ParseStopBits(fields[3], &settings.stop_bits))
+    throw SettingsRefused(text, "stop bits must be 1, 1.5 or 2");
   return settings;
+}
+
+NumberedError SettingsRefused(const std::string& text, const std::string& why) {
+  return NumberedError(kErrInvalidPropertyValue,
+                       "Invalid property value: settings \"" + text + "\": " + why);
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "util/numbered_error.h"
+
 // The line parameters a serial port's Settings text names.
 struct SerialSettings {
   enum class StopBits { kOne, kOneAndHalf, kTwo };
@@ -19,5 +21,8 @@ struct SerialSettings {
 // bits, 1, 1.5 or 2 stop bits, nothing else (no blanks). Raises error 380
 // with a description naming the text and the reason otherwise.
 SerialSettings ParseSerialSettings(const std::string& text);
+
+// Error 380 refusing the settings text text; why says what is wrong.
+NumberedError SettingsRefused(const std::string& text, const std::string& why);
 
 #endif  // QUELLOR_PLATFORM_SERIAL_SETTINGS_H_

@@ -3,13 +3,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
-#include "platform/serial_settings.h"
 #include "util/numbered_error.h"
 
 namespace {
@@ -25,20 +25,6 @@ speed_t TermiosSpeed(uint32_t speed) {
     if (value == speed) return code;
   }
   return B0;
-}
-
-// The settings text parsed, refusing what a POSIX line cannot do.
-SerialSettings ParseSettings(const std::string& text) {
-  const SerialSettings line = ParseSerialSettings(text);
-  const auto refuse = [&](const std::string& why) {
-    return NumberedError(kErrInvalidPropertyValue,
-                         "Invalid property value: settings \"" + text + "\": " + why);
-  };
-  if (TermiosSpeed(line.speed) == B0) throw refuse("speed not supported here");
-  if (line.stop_bits == SerialSettings::StopBits::kOneAndHalf) {
-    throw refuse("1.5 stop bits not supported here");
-  }
-  return line;
 }
 
 tcflag_t DataBitsFlag(int bits) {
@@ -81,78 +67,37 @@ NumberedError OpenError(int error, const std::string& path) {
 
 PosixSerialPort::PosixSerialPort(PosixEventLoop& loop) : loop_(loop) {}
 
-PosixSerialPort::~PosixSerialPort() { Close(); }
+PosixSerialPort::~PosixSerialPort() { CloseDevice(); }
 
-void PosixSerialPort::SetSettings(const std::string& settings) {
-  ParseSettings(settings);
-  const std::string previous = std::exchange(settings_, settings);
-  if (fd_ < 0) return;
-  termios current;
-  try {
-    if (tcgetattr(fd_, &current) != 0) throw OpenError(errno, DevicePath());
-    ApplySettings(current);
-  } catch (...) {
-    settings_ = previous;
-    throw;
+std::string PosixSerialPort::DeviceForPort(int16_t port) const {
+  return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+SerialSettings PosixSerialPort::ParseLine(const std::string& text) const {
+  const SerialSettings line = ParseSerialSettings(text);
+  if (TermiosSpeed(line.speed) == B0) throw SettingsRefused(text, "speed not supported here");
+  if (line.stop_bits == SerialSettings::StopBits::kOneAndHalf) {
+    throw SettingsRefused(text, "1.5 stop bits not supported here");
   }
+  return line;
 }
 
-void PosixSerialPort::SetCommPort(int16_t port) {
-  if (fd_ >= 0) throw NumberedError(kErrPortAlreadyOpen, "Port already open: " + DevicePath());
-  port_ = port;
-}
-
-void PosixSerialPort::SetPortOpen(bool open) {
-  if (open == PortOpen()) return;
-  if (open) {
-    Open();
-  } else {
-    Close();
-  }
-}
-
-std::string PosixSerialPort::DevicePath() const {
-  if (!device_path_.empty()) return device_path_;
-  return "/dev/ttyS" + std::to_string(port_ - 1);
-}
-
-void PosixSerialPort::Open() {
-  const std::string path = DevicePath();
+void PosixSerialPort::OpenDevice(const std::string& path) {
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw OpenError(errno, path);
-  termios base;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0 || tcgetattr(fd, &base) != 0) {
+  // tcgetattr also refuses a device that is no terminal.
+  termios probe;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0 || tcgetattr(fd, &probe) != 0) {
     const int error = errno == EWOULDBLOCK ? EBUSY : errno;
     close(fd);
     throw OpenError(error, path);
   }
   fd_ = fd;
-  try {
-    ApplySettings(base);
-  } catch (...) {
-    Close();
-    throw;
-  }
-  received_.clear();
-  read_error_.clear();
-  dead_ = false;
-  loop_.WatchReadable(fd_, [this] { OnReadable(); });
 }
 
-void PosixSerialPort::Close() {
-  if (fd_ < 0) return;
-  loop_.Unwatch(fd_);
-  ioctl(fd_, TIOCNXCL);
-  close(fd_);  // also drops the flock
-  fd_ = -1;
-  received_.clear();
-  read_error_.clear();
-  dead_ = false;
-}
-
-void PosixSerialPort::ApplySettings(const termios& base) {
-  const SerialSettings line = ParseSettings(settings_);
-  termios raw = base;
+void PosixSerialPort::ApplyLine(const SerialSettings& line) {
+  termios raw;
+  if (tcgetattr(fd_, &raw) != 0) throw OpenError(errno, DevicePath());
   cfmakeraw(&raw);
   raw.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   raw.c_cflag |= CLOCAL | CREAD | DataBitsFlag(line.data_bits) | ParityFlags(line.parity);
@@ -163,11 +108,22 @@ void PosixSerialPort::ApplySettings(const termios& base) {
   raw.c_cc[VTIME] = 0;
   cfsetispeed(&raw, TermiosSpeed(line.speed));
   cfsetospeed(&raw, TermiosSpeed(line.speed));
-  if (tcsetattr(fd_, TCSANOW, &raw) != 0) {
-    throw NumberedError(kErrInvalidPropertyValue, "Invalid property value: " + DevicePath() +
-                                                      " refuses \"" + settings_ +
-                                                      "\": " + std::strerror(errno));
-  }
+  if (tcsetattr(fd_, TCSANOW, &raw) != 0) throw LineRefused(std::strerror(errno));
+}
+
+void PosixSerialPort::StartReading() {
+  loop_.WatchReadable(fd_, [this] { OnReadable(); });
+}
+
+void PosixSerialPort::CloseDevice() {
+  if (fd_ < 0) return;
+  loop_.Unwatch(fd_);
+  ioctl(fd_, TIOCNXCL);
+  close(fd_);  // also drops the flock
+  fd_ = -1;
+  received_.clear();
+  read_error_.clear();
+  dead_ = false;
 }
 
 bool PosixSerialPort::Drain() {
@@ -192,12 +148,11 @@ bool PosixSerialPort::Drain() {
 void PosixSerialPort::OnReadable() {
   Drain();
   if (received_.empty() && read_error_.empty()) return;
-  event_ = kEvReceive;
-  if (on_comm_) on_comm_();
+  RaiseReceive();
 }
 
 std::string PosixSerialPort::Input() {
-  if (fd_ < 0) return "";
+  if (!PortOpen()) return "";
   if (!dead_) Drain();
   if (received_.empty() && !read_error_.empty()) {
     throw NumberedError(kErrPortReadFailed, std::exchange(read_error_, ""));

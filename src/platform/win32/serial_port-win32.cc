@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "platform/serial_settings.h"
 #include "util/numbered_error.h"
 
 namespace {
@@ -81,69 +80,45 @@ void SetLine(const SerialSettings& line, DCB* dcb) {
 
 Win32SerialPort::Win32SerialPort(Win32EventLoop& loop) : loop_(loop) {}
 
-Win32SerialPort::~Win32SerialPort() { Close(); }
+Win32SerialPort::~Win32SerialPort() { CloseDevice(); }
 
-void Win32SerialPort::SetSettings(const std::string& settings) {
-  ParseSerialSettings(settings);
-  const std::string previous = std::exchange(settings_, settings);
-  if (!PortOpen()) return;
-  try {
-    ApplySettings();
-  } catch (...) {
-    settings_ = previous;
-    throw;
-  }
+std::string Win32SerialPort::DeviceForPort(int16_t port) const {
+  return "\\\\.\\COM" + std::to_string(port);
 }
 
-void Win32SerialPort::SetCommPort(int16_t port) {
-  if (PortOpen()) throw NumberedError(kErrPortAlreadyOpen, "Port already open: " + DevicePath());
-  port_ = port;
-}
-
-void Win32SerialPort::SetPortOpen(bool open) {
-  if (open == PortOpen()) return;
-  if (open) {
-    Open();
-  } else {
-    Close();
-  }
-}
-
-std::string Win32SerialPort::DevicePath() const {
-  if (!device_path_.empty()) return device_path_;
-  return "\\\\.\\COM" + std::to_string(port_);
-}
-
-void Win32SerialPort::Open() {
-  const std::string path = DevicePath();
+void Win32SerialPort::OpenDevice(const std::string& path) {
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), path);
-  handle_ = handle;
   // A read returns at once with what is there, else waits for the first
   // byte at most kReadWaitMs: the reader sleeps in the driver, never spins.
   COMMTIMEOUTS timeouts = {};
   timeouts.ReadIntervalTimeout = MAXDWORD;
   timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
   timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
-  try {
-    ApplySettings();
-    if (!SetCommTimeouts(handle_, &timeouts)) throw OpenError(GetLastError(), path);
-  } catch (...) {
-    CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
-    throw;
+  if (!SetCommTimeouts(handle, &timeouts)) {
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    throw OpenError(error, path);
   }
-  SetupComm(handle_, 16384, 16384);
-  {
-    std::lock_guard<std::mutex> lock(received_->mutex);
-    received_->bytes.clear();
-    received_->error.clear();
-  }
-  stop_reading_ = false;
-  reader_ = std::thread([this, handle, path] { ReadLoop(handle, path); });
+  SetupComm(handle, 16384, 16384);
+  handle_ = handle;
 }
 
-void Win32SerialPort::Close() {
+void Win32SerialPort::ApplyLine(const SerialSettings& line) {
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(handle_, &dcb)) throw OpenError(GetLastError(), DevicePath());
+  SetLine(line, &dcb);
+  if (!SetCommState(handle_, &dcb)) throw LineRefused(SystemMessage(GetLastError()));
+}
+
+void Win32SerialPort::StartReading() {
+  stop_reading_ = false;
+  reader_ = std::thread([this, handle = handle_, path = DevicePath()] { ReadLoop(handle, path); });
+}
+
+void Win32SerialPort::CloseDevice() {
   if (!PortOpen()) return;
   stop_reading_ = true;
   if (reader_.joinable()) reader_.join();
@@ -151,19 +126,6 @@ void Win32SerialPort::Close() {
   std::lock_guard<std::mutex> lock(received_->mutex);
   received_->bytes.clear();
   received_->error.clear();
-}
-
-void Win32SerialPort::ApplySettings() {
-  const SerialSettings line = ParseSerialSettings(settings_);
-  DCB dcb = {};
-  dcb.DCBlength = sizeof dcb;
-  if (!GetCommState(handle_, &dcb)) throw OpenError(GetLastError(), DevicePath());
-  SetLine(line, &dcb);
-  if (!SetCommState(handle_, &dcb)) {
-    throw NumberedError(kErrInvalidPropertyValue, "Invalid property value: " + DevicePath() +
-                                                      " refuses \"" + settings_ +
-                                                      "\": " + SystemMessage(GetLastError()));
-  }
 }
 
 void Win32SerialPort::ReadLoop(HANDLE handle, const std::string& path) {
@@ -203,8 +165,7 @@ void Win32SerialPort::RaiseOnComm() {
     if (received_->bytes.empty() && received_->error.empty()) return;
   }
   if (!PortOpen()) return;
-  event_ = kEvReceive;
-  if (on_comm_) on_comm_();
+  RaiseReceive();
 }
 
 std::string Win32SerialPort::Input() {

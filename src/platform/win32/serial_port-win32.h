@@ -5,13 +5,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
-#include "platform/serial_port.h"
+#include "platform/serial_port_base.h"
 #include "platform/win32/event_loop-win32.h"
 
 // A serial port through the comm API. CommPort N is \\.\COMN unless
@@ -20,7 +19,7 @@
 // kReadWaitMs of silence (neither WaitCommEvent nor overlapped reads, which
 // misbehave under Wine), and the loop thread raises OnComm. Every member is
 // for the loop thread.
-class Win32SerialPort : public SerialPort {
+class Win32SerialPort : public SerialPortBase {
  public:
   // The longest a read waits for a first byte: also how long closing the
   // port may wait for the reader to notice.
@@ -28,28 +27,9 @@ class Win32SerialPort : public SerialPort {
 
   explicit Win32SerialPort(Win32EventLoop& loop);
   ~Win32SerialPort() override;
-  Win32SerialPort(const Win32SerialPort&) = delete;
-  Win32SerialPort& operator=(const Win32SerialPort&) = delete;
 
-  // Refuses with error 380 a text ParseSerialSettings refuses, whether the
-  // port is open or not; an open port that refuses the line parameters
-  // keeps the previous ones and raises 380 too.
-  void SetSettings(const std::string& settings) override;
-  std::string Settings() const override { return settings_; }
-  void SetInputMode(int mode) override { input_mode_ = mode; }
-  void SetCommPort(int16_t port) override;
-  int16_t CommPort() const override { return port_; }
-  void SetDevicePath(const std::string& path) override { device_path_ = path; }
-  // Opening an absent port raises kErrPortOpenFailed, one in use
-  // kErrPortBusy. Closing stops and joins the reader.
-  void SetPortOpen(bool open) override;
   bool PortOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
   std::string Input() override;
-  int16_t CommEvent() const override { return event_; }
-  void SetOnComm(std::function<void()> handler) override { on_comm_ = std::move(handler); }
-
-  // The device the next open uses.
-  std::string DevicePath() const;
 
  private:
   // What the reader thread shares with the loop thread.
@@ -60,10 +40,14 @@ class Win32SerialPort : public SerialPort {
     bool notify_posted = false;  // an OnComm task is queued on the loop
   };
 
-  void Open();
-  void Close();
-  // Applies settings_ to the open port; error 380 when it refuses them.
-  void ApplySettings();
+  std::string DeviceForPort(int16_t port) const override;
+  void OpenDevice(const std::string& path) override;
+  void ApplyLine(const SerialSettings& line) override;
+  // Starts the reader thread.
+  void StartReading() override;
+  // Also stops and joins the reader.
+  void CloseDevice() override;
+
   // The reader thread: reads handle (the device at path) until stopped.
   void ReadLoop(HANDLE handle, const std::string& path);
   // Queues the loop-thread step that raises OnComm, unless one is queued.
@@ -71,13 +55,7 @@ class Win32SerialPort : public SerialPort {
   void RaiseOnComm();
 
   Win32EventLoop& loop_;
-  std::string settings_ = "9600,n,8,1";
-  int input_mode_ = 0;
-  int16_t port_ = 1;
-  std::string device_path_;
   HANDLE handle_ = INVALID_HANDLE_VALUE;
-  int16_t event_ = 0;
-  std::function<void()> on_comm_;
 
   std::shared_ptr<Received> received_ = std::make_shared<Received>();
   std::atomic<bool> stop_reading_{false};
