@@ -57,6 +57,8 @@ TEST_F(IniReadWriterTest, ReadsValuesAsTheSystemDoes) {
       {"value keeps its own equals sign", "[S]\r\nk=a=b\r\n", "S", "k", "a=b"},
       {"quoted value loses its quotes", "[S]\r\nk=\"a b \"\r\n", "S", "k", "a b "},
       {"value keeps backslashes", "[S]\r\nk=C:\\Reports\\x\r\n", "S", "k", "C:\\Reports\\x"},
+      {"UTF-8 byte-order mark before the first section", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k",
+       "v"},
   };
   for (const auto& c : cases) {
     WriteFile(c.file);
@@ -95,6 +97,15 @@ TEST_F(IniReadWriterTest, WriteReplacesValueAndKeepsTheRest) {
   const std::string text = ReadFile();
   EXPECT_NE(text.find("; settings"), std::string::npos);
   EXPECT_EQ(text.find("old"), std::string::npos);
+}
+
+TEST_F(IniReadWriterTest, WriteBehindAByteOrderMarkKeepsTheFileReadable) {
+  WriteFile("\xEF\xBB\xBF[A]\r\nk=old\r\n");
+  ini_.WriteProfile("A", "k", "new", file_);
+  ini_.WriteProfile("A", "j", "2", file_);
+  EXPECT_EQ(Get("A", "k"), "new");
+  EXPECT_EQ(Get("A", "j"), "2");
+  EXPECT_EQ(Section("A"), std::string("k=new\0j=2\0", 10));
 }
 
 TEST_F(IniReadWriterTest, NewKeyJoinsItsOwnSection) {

@@ -262,9 +262,13 @@ TEST_F(ServiceE2eTest, TellsTheServiceManagerWhenReadyAndStopping) {
   const pid_t pid = Start({}, {"NOTIFY_SOCKET=" + path});
   EXPECT_TRUE(WaitFor([&] { return heard("READY=1"); })) << received;
   EXPECT_FALSE(heard("STOPPING=1"));
+  // systemd stops a service with SIGTERM and, right after it, SIGCONT: the
+  // stop has the last word, and no continue is logged with it.
   kill(pid, SIGTERM);
+  kill(pid, SIGCONT);
   EXPECT_EQ(ExitStatus(pid), 0);
   EXPECT_TRUE(heard("STOPPING=1")) << received;
+  EXPECT_EQ(LogLines(), (Lines{"Quellor Service started", "Service stopped"}));
   close(manager);
 }
 

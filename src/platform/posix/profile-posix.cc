@@ -15,6 +15,7 @@ namespace profile {
 namespace {
 
 constexpr char kBlanks[] = " \t";
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 // One line of the file, as the reader sees it.
 struct Line {
@@ -108,9 +109,20 @@ std::optional<size_t> FindKey(const std::vector<Line>& lines, Range range, const
   return std::nullopt;
 }
 
+// Reads the file's text without the UTF-8 byte-order mark that editors put
+// before it, which would otherwise hide the first section; *bom tells
+// whether it was there. False when the file cannot be read.
+bool ReadText(const std::string& file_name, std::string* text, bool* bom) {
+  if (!ReadWholeFile(file_name, text, nullptr)) return false;
+  *bom = text->starts_with(kUtf8Bom);
+  if (*bom) text->erase(0, sizeof(kUtf8Bom) - 1);
+  return true;
+}
+
 std::vector<Line> LoadLines(const std::string& file_name) {
   std::string text;
-  if (!ReadWholeFile(file_name, &text, nullptr)) return {};
+  bool bom = false;
+  if (!ReadText(file_name, &text, &bom)) return {};
   return ParseLines(SplitLines(text));
 }
 
@@ -154,7 +166,8 @@ unsigned GetString(const std::string& section, const std::string& key,
 bool WriteString(const std::string& section, const std::string& key, const std::string& value,
                  const std::string& file_name) {
   std::string text;
-  const bool existed = ReadWholeFile(file_name, &text, nullptr);
+  bool bom = false;
+  const bool existed = ReadText(file_name, &text, &bom);
   // Keep the file's own line ends; a new file gets the platform's.
   const std::string line_end = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
   std::vector<std::string> raw = SplitLines(text);
@@ -172,7 +185,7 @@ bool WriteString(const std::string& section, const std::string& key, const std::
     raw.push_back("[" + section + "]");
     raw.push_back(entry);
   }
-  return WriteFileReplacing(file_name, JoinLines(raw, line_end), nullptr);
+  return WriteFileReplacing(file_name, (bom ? kUtf8Bom : "") + JoinLines(raw, line_end), nullptr);
 }
 
 unsigned GetSection(const std::string& section, char* buffer, unsigned size,

@@ -170,7 +170,11 @@ bool PosixServiceControl::RunService() {
 void PosixServiceControl::CatchSignal(int signal_number) {
   struct sigaction action = {};
   action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
+  // Every other signal waits until the handler is done. Otherwise a signal
+  // arriving with another runs its handler first, nested, and the requests
+  // reach the pipe in reverse: systemd's SIGCONT right after its SIGTERM
+  // would log "Service Continued" before the stop.
+  sigfillset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   if (sigaction(signal_number, &action, nullptr) == 0) caught_.push_back(signal_number);
 }
