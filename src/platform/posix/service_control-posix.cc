@@ -96,12 +96,13 @@ std::string UnitText(const std::string& executable) {
 std::string UnitPath() { return JoinPath(PosixServiceControl::UnitFolder(), kUnitName); }
 std::string DropInFolder() { return UnitPath() + ".d"; }
 
-// Makes a running systemd see the change; tests redirect the unit folder and
-// so never reach the system's service manager.
-void ReloadSystemd() {
+// Tells a running systemd; tests redirect the unit folder and so never reach
+// the system's service manager.
+void Systemctl(const std::string& arguments) {
   if (PosixServiceControl::UnitFolder() != kDefaultUnitFolder) return;
   if (!FolderExists("/run/systemd/system")) return;
-  [[maybe_unused]] int ignored = std::system("systemctl daemon-reload >/dev/null 2>&1");
+  [[maybe_unused]] int ignored =
+      std::system(("systemctl " + arguments + " >/dev/null 2>&1").c_str());
 }
 
 bool StartedBySystemd() { return std::getenv("INVOCATION_ID") != nullptr; }
@@ -131,15 +132,19 @@ bool PosixServiceControl::InstallService() {
     return false;
   }
   chmod(UnitPath().c_str(), 0644);
-  ReloadSystemd();
+  // Started with the system, as an installed service is on Windows.
+  Systemctl("daemon-reload");
+  Systemctl(std::string("enable ") + kUnitName);
   return true;
 }
 
 bool PosixServiceControl::UninstallService() {
+  if (!FileExists(UnitPath())) return false;
+  Systemctl(std::string("disable ") + kUnitName);
   if (unlink(UnitPath().c_str()) != 0) return false;
   unlink(JoinPath(DropInFolder(), kParametersFile).c_str());
   rmdir(DropInFolder().c_str());
-  ReloadSystemd();
+  Systemctl("daemon-reload");
   return true;
 }
 
