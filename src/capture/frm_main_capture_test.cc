@@ -196,6 +196,17 @@ TEST_F(CaptureTest, ShutDownFilesTheGatheredReportBeforeClosingThePort) {
   EXPECT_TRUE(loop_.quit_called());
 }
 
+TEST_F(CaptureTest, ShutDownFilesTheGatheredReportEvenWhenTheLastReadFails) {
+  Start();
+  port_.Receive(kAlarm);
+  port_.FailInput(NumberedError(8020, "Error reading /dev/ttyS0"));
+  display_.Close();
+  EXPECT_EQ(Reports(), std::vector<std::string>{kReportAt});
+  EXPECT_NE(Log().find("ShutDown: [8020] Error reading /dev/ttyS0\r\n"), std::string::npos);
+  EXPECT_FALSE(port_.PortOpen());
+  EXPECT_TRUE(form_.Ended());
+}
+
 TEST_F(CaptureTest, ShutDownWhenIdleWritesNothing) {
   Start();
   service_.RaiseStop();

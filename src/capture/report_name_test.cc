@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -12,10 +14,30 @@ struct NameCase {
   std::string name;
 };
 
+// What the case is about; the text and the name appear in a failure's
+// message. CTest shows this beside the test's name.
+void PrintTo(const NameCase& name_case, std::ostream* out) { *out << name_case.about; }
+
+// "title amid blanks" -> "TitleAmidBlanks": the case's words, as CTest shows
+// the test's name.
+std::string CaseName(const testing::TestParamInfo<NameCase>& info) {
+  std::string name;
+  bool word_start = true;
+  for (const char* c = info.param.about; *c != '\0'; ++c) {
+    const unsigned char byte = static_cast<unsigned char>(*c);
+    word_start = word_start || !std::isalnum(byte);
+    if (!std::isalnum(byte)) continue;
+    name += word_start ? static_cast<char>(std::toupper(byte)) : *c;
+    word_start = false;
+  }
+  return name;
+}
+
 class GetReportNameTest : public testing::TestWithParam<NameCase> {};
 
 TEST_P(GetReportNameTest, NamesFromTheFirstNonBlankLine) {
-  EXPECT_EQ(GetReportName(GetParam().text), GetParam().name) << GetParam().about;
+  EXPECT_EQ(GetReportName(GetParam().text), GetParam().name)
+      << "text: " << testing::PrintToString(GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -51,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"exactly 16", "ABCDEFGHIJKLMNOP\r\n", "ABCDEFGHIJKLMNOP"},
         NameCase{"17 cut to 16", "ABCDEFGHIJKLMNOPQ\r\n", "ABCDEFGHIJKLMNOP"},
         NameCase{"inner blanks count before the cut", "A B C D E F G H I J\r\n", "ABCDEFGH"},
-        NameCase{"NUL is a character", std::string("\0x\r\n", 4), "_x"}));
+        NameCase{"NUL is a character", std::string("\0x\r\n", 4), "_x"}),
+    CaseName);
 
 TEST(GetReportNameMadeUpTest, MadeUpNamesAreUsableInFileNames) {
   for (int byte = 1; byte < 256; ++byte) {

@@ -256,6 +256,25 @@ TEST_F(ReportWriterTest, UnloadableIndexIsLeftAloneButReportsAreStored) {
   }
 }
 
+TEST_F(ReportWriterTest, ReadOnlyIndexIsLeftUnchangedAndLogged) {
+  namespace fs = std::filesystem;
+  Write();
+  const std::string index = ReadBytes(InMonth("dir.xml"));
+  fs::permissions(InMonth("dir.xml"),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  clock_.Set({2005, 1, 24, 19, 51, 0});
+  EXPECT_NO_THROW(Write("SystemErrorJournal"));
+  fs::permissions(InMonth("dir.xml"), fs::perms::owner_write, fs::perm_options::add);
+
+  EXPECT_EQ(ReadBytes(InMonth("dir.xml")), index);
+  EXPECT_TRUE(FileExists(InMonth("SystemErrorJournal_24Jan05_195100.htm")));
+  EXPECT_TRUE(FileExists(InMonth("SystemErrorJournal_24Jan05_195100.xml")));
+  ExpectOneLogLineNaming({"SystemErrorJournal", InMonth("dir.xml")});
+  EXPECT_EQ(std::distance(fs::directory_iterator(data_ / "2005/Jan"), fs::directory_iterator{}), 5)
+      << "two reports and the index, no temporary file";
+}
+
 TEST_F(ReportWriterTest, DeletedIndexIsCreatedAgainWithTheNextReport) {
   Write();
   clock_.Set({2005, 1, 24, 19, 51, 0});

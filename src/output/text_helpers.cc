@@ -1,6 +1,8 @@
 #include "output/text_helpers.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "util/numbered_error.h"
@@ -13,18 +15,54 @@ constexpr std::array<const char*, 12> kEnglishMonths{"Jan", "Feb", "Mar", "Apr",
 std::array<std::string, 12> month_names;
 RegionalSettings regional;
 
-// One replacement pass: every non-overlapping occurrence of `from`, left to
-// right, becomes `to`; inserted text is not scanned again. `from` is not empty.
-std::string ReplaceAll(const std::string& text, std::string_view from, std::string_view to) {
-  std::string result;
-  result.reserve(text.size());
-  size_t done = 0;
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, done)) {
-    result.append(text, done, at - done).append(to);
-    done = at + from.size();
-  }
-  return result.append(text, done);
+// A byte that a replacement pass replaces, and what it becomes.
+struct ByteReplacement {
+  char byte;
+  std::string_view text;
+};
+
+// Where byte next occurs in [from, end), or end.
+const char* NextOf(char byte, const char* from, const char* end) {
+  const void* at = std::memchr(from, byte, static_cast<size_t>(end - from));
+  return at != nullptr ? static_cast<const char*>(at) : end;
 }
+
+// One left-to-right replacement pass over text that puts each table byte's
+// replacement in its place; inserted text is not scanned again. The bytes
+// are distinct. memchr finds them (a first scan sizes the result exactly)
+// and the runs between are copied whole: a byte-by-byte loop, or appending
+// piece by piece, costs several times more on long reports.
+template <size_t N>
+std::string ReplaceBytes(const std::string& text, const std::array<ByteReplacement, N>& table) {
+  const char* done = text.data();
+  const char* const end = done + text.size();
+  size_t size = text.size();
+  for (const ByteReplacement& r : table) {
+    for (const char* at = NextOf(r.byte, done, end); at != end; at = NextOf(r.byte, at + 1, end)) {
+      size = size - 1 + r.text.size();
+    }
+  }
+  std::string result(size, '\0');
+  char* out = result.data();
+  std::array<const char*, N> next;
+  for (size_t i = 0; i < N; ++i) next[i] = NextOf(table[i].byte, done, end);
+  for (;;) {
+    const size_t i = static_cast<size_t>(std::min_element(next.begin(), next.end()) - next.begin());
+    out = std::copy(done, next[i], out);
+    if (next[i] == end) return result;
+    out = std::copy(table[i].text.begin(), table[i].text.end(), out);
+    done = next[i] + 1;
+    next[i] = NextOf(table[i].byte, done, end);
+  }
+}
+
+// CR LF and a lone CR both end a line, a lone LF does not: dropping every LF
+// and making every CR a CR LF does both in one pass.
+constexpr std::array<ByteReplacement, 2> kLineEnds{{{'\n', ""}, {'\r', "\r\n"}}};
+
+// One pass replaces the ampersands of the text only, never those of the
+// entities it inserts.
+constexpr std::array<ByteReplacement, 3> kXmlMarkup{{{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}}};
 
 // The number with at least `digits` digits, leading zeros added.
 std::string ZeroPadded(int value, int digits) {
@@ -48,13 +86,9 @@ std::string ClockTime(const LocalTime& t, const std::string& separator) {
 
 }  // namespace
 
-std::string NormalizeLineEnds(const std::string& text) {
-  return ReplaceAll(ReplaceAll(ReplaceAll(text, "\r\n", "\r"), "\n", ""), "\r", "\r\n");
-}
+std::string NormalizeLineEnds(const std::string& text) { return ReplaceBytes(text, kLineEnds); }
 
-std::string EscapeXml(const std::string& text) {
-  return ReplaceAll(ReplaceAll(ReplaceAll(text, "&", "&amp;"), "<", "&lt;"), ">", "&gt;");
-}
+std::string EscapeXml(const std::string& text) { return ReplaceBytes(text, kXmlMarkup); }
 
 void InitMonthNames() {
   for (size_t i = 0; i < month_names.size(); ++i) month_names[i] = kEnglishMonths[i];

@@ -3,10 +3,56 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "util/numbered_error.h"
 
 namespace {
+
+// The routines' rules as whole-string replacement passes, each scanning left
+// to right without rescanning what it inserted: the reference that the
+// routines must match byte for byte.
+std::string ReplacementPass(const std::string& text, std::string_view from, std::string_view to) {
+  std::string result;
+  size_t done = 0;
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, done)) {
+    result.append(text, done, at - done).append(to);
+    done = at + from.size();
+  }
+  return result.append(text, done);
+}
+
+std::string NormalizeByPasses(const std::string& text) {
+  return ReplacementPass(ReplacementPass(ReplacementPass(text, "\r\n", "\r"), "\n", ""), "\r",
+                         "\r\n");
+}
+
+std::string EscapeByPasses(const std::string& text) {
+  return ReplacementPass(ReplacementPass(ReplacementPass(text, "&", "&amp;"), "<", "&lt;"), ">",
+                         "&gt;");
+}
+
+// Every text of up to max_length characters drawn from alphabet.
+std::vector<std::string> AllTexts(std::string_view alphabet, size_t max_length) {
+  std::vector<std::string> texts{""};
+  for (size_t begin = 0, length = 1; length <= max_length; ++length) {
+    const size_t end = texts.size();
+    for (size_t i = begin; i < end; ++i) {
+      for (char c : alphabet) texts.push_back(texts[i] + c);
+    }
+    begin = end;
+  }
+  return texts;
+}
+
+TEST(ReplacementPassesTest, EachRoutineMatchesItsPassesOnEveryShortText) {
+  // Line ends, markup, a letter, NUL and a byte above 127.
+  for (const std::string& text : AllTexts(std::string("\r\n&<>a\0\xb0", 8), 5)) {
+    ASSERT_EQ(NormalizeLineEnds(text), NormalizeByPasses(text)) << testing::PrintToString(text);
+    ASSERT_EQ(EscapeXml(text), EscapeByPasses(text)) << testing::PrintToString(text);
+  }
+}
 
 struct TextCase {
   std::string input;

@@ -29,6 +29,7 @@ bool CreateFolder(const std::string& path, std::string* error);
 
 // Writes data to a temporary file in the same folder and renames it to path,
 // replacing any file of that name, so that path never holds a partial file.
+// A read-only file at path is not replaced: that is a failure.
 bool WriteFileReplacing(const std::string& path, const std::string& data, std::string* error);
 
 // WriteFileReplacing for content that comes piece by piece, so that a large

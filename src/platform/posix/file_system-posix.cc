@@ -55,6 +55,14 @@ int CreateTemporaryBeside(const std::string& path, std::string* temp_path) {
   return -1;
 }
 
+// True when path is a file that no one may write. A rename would replace it
+// all the same; Windows refuses to, and so does ReplacingFile here.
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
 }  // namespace
 
 char PathSeparator() { return '/'; }
@@ -115,6 +123,7 @@ bool ReplacingFile::Commit(std::string* error) {
     // the final name holding an empty or partial file.
     if (fsync(fd) != 0) error_ = static_cast<unsigned long>(errno);
     if (close(fd) != 0 && error_ == 0) error_ = static_cast<unsigned long>(errno);
+    if (error_ == 0 && IsReadOnlyFile(path_)) error_ = EACCES;
     if (error_ == 0 && rename(temp_path_.c_str(), path_.c_str()) != 0) {
       error_ = static_cast<unsigned long>(errno);
     }

@@ -59,6 +59,14 @@ HANDLE CreateTemporaryBeside(const std::string& path, std::string* temp_path) {
   return INVALID_HANDLE_VALUE;
 }
 
+// True when path is a file with the read-only attribute. Windows refuses to
+// replace one by a rename, Wine does not: the check makes both refuse.
+bool IsReadOnlyFile(const std::string& path) {
+  DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 }  // namespace
 
 char PathSeparator() { return '\\'; }
@@ -123,6 +131,7 @@ bool ReplacingFile::Commit(std::string* error) {
     // leave the final name holding an empty or partial file.
     if (!FlushFileBuffers(file)) error_ = GetLastError();
     if (!CloseHandle(file) && error_ == 0) error_ = GetLastError();
+    if (error_ == 0 && IsReadOnlyFile(path_)) error_ = ERROR_ACCESS_DENIED;
     if (error_ == 0 && !MoveFileExA(temp_path_.c_str(), path_.c_str(),
                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       error_ = GetLastError();
