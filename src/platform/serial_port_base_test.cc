@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/error_of.h"
 #include "util/numbered_error.h"
 
 namespace {
@@ -42,24 +43,13 @@ class ScriptedPort : public SerialPortBase {
   bool open_ = false;
 };
 
-std::string DescriptionOf(const std::function<void()>& action, int* number) {
-  try {
-    action();
-  } catch (const NumberedError& error) {
-    *number = error.number();
-    return error.what();
-  }
-  *number = 0;
-  return "";
-}
-
 TEST(SerialPortBase, AnOpenDeviceRefusingTheLineKeepsThePreviousSettings) {
   ScriptedPort port;
   port.refused_speed = 19200;
   port.SetPortOpen(true);
-  int number = 0;
-  const std::string description = DescriptionOf([&] { port.SetSettings("19200,e,7,2"); }, &number);
-  EXPECT_EQ(number, kErrInvalidPropertyValue);
+  std::string description;
+  EXPECT_EQ(ErrorOf([&] { port.SetSettings("19200,e,7,2"); }, &description),
+            kErrInvalidPropertyValue);
   EXPECT_NE(description.find("dev1 refuses \"19200,e,7,2\": speed refused"), std::string::npos)
       << description;
   EXPECT_EQ(port.Settings(), "9600,n,8,1");
@@ -75,9 +65,7 @@ TEST(SerialPortBase, ALineRefusedWhileOpeningReleasesTheDevice) {
   port.SetSettings("19200,n,8,1");  // closed: only the text is checked
   port.refused_speed = 19200;
   port.SetCommPort(3);
-  int number = 0;
-  DescriptionOf([&] { port.SetPortOpen(true); }, &number);
-  EXPECT_EQ(number, kErrInvalidPropertyValue);
+  EXPECT_EQ(ErrorOf([&] { port.SetPortOpen(true); }), kErrInvalidPropertyValue);
   EXPECT_FALSE(port.PortOpen());
   EXPECT_EQ(port.Settings(), "19200,n,8,1");
   port.SetSettings("9600,n,8,1");

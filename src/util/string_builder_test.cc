@@ -5,19 +5,10 @@
 #include <functional>
 #include <string>
 
+#include "support/error_of.h"
 #include "util/numbered_error.h"
 
 namespace {
-
-// The number of the NumberedError that `action` raises, 0 if none.
-int ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const NumberedError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 cStringBuilder BuilderWith(const std::string& text) {
   cStringBuilder builder;

@@ -12,21 +12,10 @@
 #include "output/service_log.h"
 #include "platform/file_system.h"
 #include "service/frm_main.h"
+#include "support/error_of.h"
 #include "support/fake_platform.h"
 #include "support/temp_folder.h"
 #include "util/numbered_error.h"
-
-// The number of the NumberedError that step raises, 0 if none; its
-// description goes to *description when given.
-inline int ErrorOf(const std::function<void()>& step, std::string* description = nullptr) {
-  try {
-    step();
-  } catch (const NumberedError& e) {
-    if (description) *description = e.description();
-    return e.number();
-  }
-  return 0;
-}
 
 // A wall clock that also runs a hook whenever it is read, so that a test can
 // act at a known step of a handler.

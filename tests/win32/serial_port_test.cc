@@ -5,18 +5,10 @@
 #include <string>
 
 #include "platform/win32/serial_port-win32.h"
+#include "support/error_of.h"
 #include "util/numbered_error.h"
 
 namespace {
-
-int ErrorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const NumberedError& error) {
-    return error.number();
-  }
-  return 0;
-}
 
 TEST(Win32SerialPort, CommPortNamesTheDeviceUnlessAPathIsGiven) {
   Win32EventLoop loop;
@@ -34,8 +26,8 @@ TEST(Win32SerialPort, RefusedSettingsRaise380AndKeepThePrevious) {
   Win32EventLoop loop;
   Win32SerialPort port(loop);
   port.SetSettings("19200,n,8,1");
-  EXPECT_EQ(ErrorNumberOf([&] { port.SetSettings("19200,n,8"); }), kErrInvalidPropertyValue);
-  EXPECT_EQ(ErrorNumberOf([&] { port.SetSettings("0,n,8,1"); }), kErrInvalidPropertyValue);
+  EXPECT_EQ(ErrorOf([&] { port.SetSettings("19200,n,8"); }), kErrInvalidPropertyValue);
+  EXPECT_EQ(ErrorOf([&] { port.SetSettings("0,n,8,1"); }), kErrInvalidPropertyValue);
   EXPECT_EQ(port.Settings(), "19200,n,8,1");
 }
 
@@ -43,11 +35,11 @@ TEST(Win32SerialPort, AbsentPortRaisesPortOpenFailedAndStaysClosed) {
   Win32EventLoop loop;
   Win32SerialPort port(loop);
   port.SetCommPort(199);
-  EXPECT_EQ(ErrorNumberOf([&] { port.SetPortOpen(true); }), kErrPortOpenFailed);
+  EXPECT_EQ(ErrorOf([&] { port.SetPortOpen(true); }), kErrPortOpenFailed);
   EXPECT_FALSE(port.PortOpen());
   EXPECT_EQ(port.Input(), "");
   port.SetDevicePath("\\\\.\\NoSuchDevice");
-  EXPECT_EQ(ErrorNumberOf([&] { port.SetPortOpen(true); }), kErrPortOpenFailed);
+  EXPECT_EQ(ErrorOf([&] { port.SetPortOpen(true); }), kErrPortOpenFailed);
   EXPECT_FALSE(port.PortOpen());
 }
 
@@ -101,7 +93,7 @@ TEST_F(Win32SerialPortLive, DeliversEveryByteUnchangedThroughOnComm) {
 
   port.SetPortOpen(true);
   ASSERT_TRUE(port.PortOpen());
-  EXPECT_EQ(ErrorNumberOf([&] { port.SetCommPort(2); }), kErrPortAlreadyOpen);
+  EXPECT_EQ(ErrorOf([&] { port.SetCommPort(2); }), kErrPortAlreadyOpen);
   port.SetSettings("9600,e,7,2");  // applies to the open port
   port.SetSettings("19200,n,8,1");
   std::ofstream(go_) << "go";
