@@ -7,7 +7,7 @@
 set -uo pipefail
 
 build=$(cd "${1:?usage: serial_port_test.sh WINDOWS_BUILD_DIR}" && pwd)
-export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-quellor}"
+export WINEPREFIX="${WINEPREFIX:-${HOME:-/root}/.wine-quellor}"
 export WINEDEBUG=-all
 port=7
 work=$(mktemp -d /tmp/quellor-serial.XXXXXX)

@@ -8,7 +8,7 @@ set -uo pipefail
 
 build=$(cd "${1:?usage: service_e2e_test.sh WINDOWS_BUILD_DIR}" && pwd)
 controller_exe="$build/tools/service_controller/service_controller.exe"
-export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-quellor}"
+export WINEPREFIX="${WINEPREFIX:-${HOME:-/root}/.wine-quellor}"
 export WINEDEBUG=-all
 export QUELLOR_NO_MSGBOX=1  # message boxes: their text on standard output only
 
