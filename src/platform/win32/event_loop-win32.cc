@@ -31,7 +31,7 @@ HWND MakeWindow(HWND parent, void* loop) {
 
 }  // namespace
 
-Win32EventLoop::Win32EventLoop() : timers_(SteadyNowMs) {
+Win32EventLoop::Win32EventLoop() {
   posted_event_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (posted_event_ == nullptr) {
     throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
@@ -74,19 +74,6 @@ LRESULT CALLBACK Win32EventLoop::WindowProc(HWND window, UINT message, WPARAM wp
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
-std::unique_ptr<Timer> Win32EventLoop::CreateTimer(std::function<void()> on_fire) {
-  // Quit stops the loop after the current handler, even among timers due
-  // at the same moment.
-  return timers_.CreateTimer([this, on_fire = std::move(on_fire)] {
-    if (!quit_) on_fire();
-  });
-}
-
-void Win32EventLoop::Run() {
-  while (!quit_) WaitAndDispatch();
-  quit_ = false;
-}
-
 void Win32EventLoop::Post(std::function<void()> task) {
   {
     std::lock_guard<std::mutex> lock(posted_mutex_);
@@ -95,19 +82,16 @@ void Win32EventLoop::Post(std::function<void()> task) {
   SetEvent(posted_event_);
 }
 
-void Win32EventLoop::WaitAndDispatch() {
-  const int64_t timeout = timers_.NextTimeoutMs();
+void Win32EventLoop::WaitAndDispatch(int64_t timeout_ms) {
   const DWORD wait =
-      timeout < 0 ? INFINITE : static_cast<DWORD>(std::min<int64_t>(timeout, 0x7FFFFFFF));
+      timeout_ms < 0 ? INFINITE : static_cast<DWORD>(std::min<int64_t>(timeout_ms, 0x7FFFFFFF));
   MsgWaitForMultipleObjectsEx(1, &posted_event_, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-  ++wakeups_;
   RunPostedTasks();
   DispatchMessages();
-  if (!quit_) timers_.RunDue();
 }
 
 void Win32EventLoop::RunPostedTasks() {
-  while (!quit_) {
+  while (!quitting()) {
     std::function<void()> task;
     {
       std::lock_guard<std::mutex> lock(posted_mutex_);
@@ -124,7 +108,7 @@ void Win32EventLoop::RunPostedTasks() {
 
 void Win32EventLoop::DispatchMessages() {
   MSG message;
-  while (!quit_ && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (!quitting() && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

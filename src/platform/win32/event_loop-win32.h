@@ -9,8 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/event_loop.h"
-#include "platform/timer_queue.h"
+#include "platform/event_loop_base.h"
 
 // The process's event loop on Windows: the thread that constructs it owns a
 // hidden top-level window (a message-only one when no desktop is available,
@@ -18,7 +17,7 @@
 // must be the thread that calls Run. One MsgWaitForMultipleObjectsEx waits
 // for window messages, posted tasks and the next timer at once, so an idle
 // process sleeps instead of spinning.
-class Win32EventLoop : public EventLoop {
+class Win32EventLoop : public EventLoopBase {
  public:
   // What the window does with a message: true when handled, with *result set.
   using MessageHandler = std::function<bool(UINT message, WPARAM, LPARAM, LRESULT* result)>;
@@ -27,13 +26,6 @@ class Win32EventLoop : public EventLoop {
   ~Win32EventLoop() override;
   Win32EventLoop(const Win32EventLoop&) = delete;
   Win32EventLoop& operator=(const Win32EventLoop&) = delete;
-
-  std::unique_ptr<Timer> CreateTimer(std::function<void()> on_fire) override;
-
-  // Handles events until Quit; a Quit before Run makes it return at once.
-  void Run() override;
-  // Loop thread only.
-  void Quit() override { quit_ = true; }
 
   // Runs task on the loop thread, after the tasks posted before it. Safe
   // from any thread; tasks still queued when the loop is destroyed are
@@ -50,23 +42,16 @@ class Win32EventLoop : public EventLoop {
   // the window never destroys it.
   void SetMessageHandler(MessageHandler handler) { message_handler_ = std::move(handler); }
 
-  // How many times the wait has returned: an idle loop wakes once per due
-  // timer and no more often.
-  uint64_t wakeups() const { return wakeups_; }
-
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   void CreateLoopWindow();
-  void WaitAndDispatch();
+  void WaitAndDispatch(int64_t timeout_ms) override;
   void RunPostedTasks();
   void DispatchMessages();
 
-  TimerQueue timers_;
   HWND window_ = nullptr;
   bool has_desktop_ = false;
   MessageHandler message_handler_;
-  bool quit_ = false;
-  uint64_t wakeups_ = 0;
 
   HANDLE posted_event_ = nullptr;  // auto-reset: set by Post
   std::mutex posted_mutex_;        // guards posted_
