@@ -110,7 +110,7 @@ bool StartedBySystemd() { return std::getenv("INVOCATION_ID") != nullptr; }
 }  // namespace
 
 PosixServiceControl::PosixServiceControl(PosixEventLoop& loop)
-    : loop_(loop), interactive_(isatty(STDIN_FILENO) && !StartedBySystemd()) {}
+    : ServiceControlBase(isatty(STDIN_FILENO) && !StartedBySystemd()), loop_(loop) {}
 
 PosixServiceControl::~PosixServiceControl() {
   for (int signal_number : caught_) signal(signal_number, SIG_DFL);
@@ -161,7 +161,7 @@ bool PosixServiceControl::RunService() {
   loop_.WatchReadable(pipe_[0], [this] { OnSignalPipe(); });
   CatchSignal(SIGTERM);
   CatchSignal(SIGINT);
-  if (accepted_controls_ & kAcceptPauseContinue) {
+  if (accepted_controls() & kAcceptPauseContinue) {
     CatchSignal(SIGTSTP);
     CatchSignal(SIGCONT);
   }
@@ -192,26 +192,26 @@ void PosixServiceControl::OnSignalPipe() {
 }
 
 void PosixServiceControl::Deliver(int signal_number) {
-  if (events_ == nullptr) return;
+  if (events() == nullptr) return;
   bool success = false;
   if (signal_number == kStartMarker) {
-    events_->NTService1_Start(success);
+    events()->NTService1_Start(success);
     if (success) Notify("READY=1\nSTATUS=Running");
   } else if (signal_number == SIGTERM || signal_number == SIGINT) {
     stopped_ = true;
     Notify("STOPPING=1");
-    events_->NTService1_Stop();
+    events()->NTService1_Stop();
   } else if (signal_number == SIGTSTP) {
-    events_->NTService1_Pause(success);
+    events()->NTService1_Pause(success);
     if (success) Notify("STATUS=Paused");
   } else if (signal_number == SIGCONT) {
-    events_->NTService1_Continue(success);
+    events()->NTService1_Continue(success);
     if (success) Notify("STATUS=Running");
   } else if (signal_number >= SIGRTMIN && signal_number <= SIGRTMAX) {
-    events_->NTService1_Control(kFirstControlCode + signal_number - SIGRTMIN);
+    events()->NTService1_Control(kFirstControlCode + signal_number - SIGRTMIN);
   }
 }
 
 void PosixServiceControl::Notify(const char* state) const {
-  if (!debug_mode_) sd_notify(0, state);
+  if (!debug_mode()) sd_notify(0, state);
 }

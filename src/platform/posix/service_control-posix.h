@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/posix/event_loop-posix.h"
-#include "platform/service_control.h"
+#include "platform/service_control_base.h"
 
 // The service control component as a systemd service. Requests are signals:
 // SIGTERM and SIGINT stop, SIGTSTP pauses, SIGCONT continues (the last two
@@ -22,7 +22,7 @@
 // -install writes the unit "quellor.service" into UnitFolder(); the
 // per-service settings go to the drop-in "quellor.service.d/parameters.conf"
 // beside it, in sections named "X-" + section, which systemd ignores.
-class PosixServiceControl : public ServiceControl {
+class PosixServiceControl : public ServiceControlBase {
  public:
   explicit PosixServiceControl(PosixEventLoop& loop);
   PosixServiceControl(const PosixServiceControl&) = delete;
@@ -30,19 +30,13 @@ class PosixServiceControl : public ServiceControl {
   // Gives the signals back their default actions.
   ~PosixServiceControl() override;
 
-  void SetInteractive(bool interactive) override { interactive_ = interactive; }
-  bool Interactive() const override { return interactive_; }
   bool InstallService() override;
   bool UninstallService() override;
   void SaveServiceSetting(const std::string& section, const std::string& key,
                           const std::string& value) override;
-  std::string ServiceTitle() const override { return kDisplayName; }
-  void SetDebugMode(bool debug) override { debug_mode_ = debug; }
-  void SetAcceptedControls(int32_t controls) override { accepted_controls_ = controls; }
   // Starts taking signals and raises the start event from the loop; READY is
   // reported to systemd once the start is accepted.
   bool RunService() override;
-  void SetEvents(ServiceEvents* events) override { events_ = events; }
 
   // $QUELLOR_SYSTEMD_DIR when set and non-empty, else /etc/systemd/system.
   static std::string UnitFolder();
@@ -54,10 +48,6 @@ class PosixServiceControl : public ServiceControl {
   void CatchSignal(int signal_number);
 
   PosixEventLoop& loop_;
-  ServiceEvents* events_ = nullptr;
-  bool interactive_;
-  bool debug_mode_ = false;
-  int32_t accepted_controls_ = 0;
   bool stopped_ = false;
   int pipe_[2] = {-1, -1};
   std::vector<int> caught_;

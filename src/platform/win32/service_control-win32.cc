@@ -57,7 +57,8 @@ Win32ServiceControl::Win32ServiceControl(Win32EventLoop& loop)
 }
 
 Win32ServiceControl::Win32ServiceControl(Win32EventLoop& loop, StatusSink status_sink)
-    : loop_(loop),
+    : ServiceControlBase(false),
+      loop_(loop),
       status_sink_(std::move(status_sink)),
       ended_event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
   status_.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
@@ -126,7 +127,7 @@ bool Win32ServiceControl::RunService() {
     if (g_instance != nullptr) return false;
     g_instance = this;
   }
-  if (debug_mode_) {
+  if (debug_mode()) {
     console_handler_set_ = SetConsoleCtrlHandler(ConsoleHandler, TRUE);
     ReportStatus(SERVICE_START_PENDING);
     loop_.Post([this] { RaiseStart(); });
@@ -231,7 +232,7 @@ DWORD Win32ServiceControl::HandleControl(DWORD control) {
 DWORD Win32ServiceControl::ControlsAccepted(DWORD state) const {
   if (state != SERVICE_RUNNING && state != SERVICE_PAUSED) return 0;
   return SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN |
-         (static_cast<DWORD>(accepted_controls_) & SERVICE_ACCEPT_PAUSE_CONTINUE);
+         (static_cast<DWORD>(accepted_controls()) & SERVICE_ACCEPT_PAUSE_CONTINUE);
 }
 
 void Win32ServiceControl::SetStateLocked(DWORD state) {
@@ -257,7 +258,7 @@ bool Win32ServiceControl::SettlePending(DWORD pending, DWORD state) {
 
 void Win32ServiceControl::RaiseStart() {
   bool success = false;
-  if (events_ != nullptr) events_->NTService1_Start(success);
+  if (events() != nullptr) events()->NTService1_Start(success);
   if (success) {
     SettlePending(SERVICE_START_PENDING, SERVICE_RUNNING);
   } else if (SettlePending(SERVICE_START_PENDING, SERVICE_STOP_PENDING)) {
@@ -266,8 +267,8 @@ void Win32ServiceControl::RaiseStart() {
 }
 
 void Win32ServiceControl::RaiseStop() {
-  if (events_ != nullptr) {
-    events_->NTService1_Stop();
+  if (events() != nullptr) {
+    events()->NTService1_Stop();
   } else {
     loop_.Quit();  // nobody to end the program: end the loop
   }
@@ -276,11 +277,11 @@ void Win32ServiceControl::RaiseStop() {
 void Win32ServiceControl::RaisePauseOrContinue(bool pause, DWORD previous_state) {
   // Success keeps this value when the handler fails before answering.
   bool success = false;
-  if (events_ != nullptr) {
+  if (events() != nullptr) {
     if (pause) {
-      events_->NTService1_Pause(success);
+      events()->NTService1_Pause(success);
     } else {
-      events_->NTService1_Continue(success);
+      events()->NTService1_Continue(success);
     }
   }
   const DWORD done = pause ? SERVICE_PAUSED : SERVICE_RUNNING;
@@ -289,7 +290,7 @@ void Win32ServiceControl::RaisePauseOrContinue(bool pause, DWORD previous_state)
 }
 
 void Win32ServiceControl::RaiseControl(int32_t code) {
-  if (events_ != nullptr) events_->NTService1_Control(code);
+  if (events() != nullptr) events()->NTService1_Control(code);
 }
 
 void Win32ServiceControl::EndWithoutManager(DWORD error) {

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/service_control.h"
+#include "platform/service_control_base.h"
 #include "platform/win32/event_loop-win32.h"
 
 // The service host on Windows: installs itself with the Service Control
@@ -26,7 +26,7 @@
 // saying how to install or debug goes to the log and to standard output, and
 // the Stop event ends the program. In DebugMode the service runs in the
 // foreground without the manager, and Ctrl+C or closing the console is Stop.
-class Win32ServiceControl : public ServiceControl {
+class Win32ServiceControl : public ServiceControlBase {
  public:
   // Receives every status the service reports to the manager.
   using StatusSink = std::function<void(const SERVICE_STATUS&)>;
@@ -40,18 +40,11 @@ class Win32ServiceControl : public ServiceControl {
   // Reports STOPPED and waits (bounded) for the dispatcher thread to end.
   ~Win32ServiceControl() override;
 
-  void SetInteractive(bool interactive) override { interactive_ = interactive; }
-  bool Interactive() const override { return interactive_; }
   bool InstallService() override;
   bool UninstallService() override;
   void SaveServiceSetting(const std::string& section, const std::string& key,
                           const std::string& value) override;
-  // The display name, "Quellor Service".
-  std::string ServiceTitle() const override { return kDisplayName; }
-  void SetDebugMode(bool debug) override { debug_mode_ = debug; }
-  void SetAcceptedControls(int32_t controls) override { accepted_controls_ = controls; }
   bool RunService() override;
-  void SetEvents(ServiceEvents* events) override { events_ = events; }
 
   // What a control request from the manager does; any thread. Stop and
   // shutdown become Stop, pause and continue (when accepted) Pause and
@@ -85,10 +78,6 @@ class Win32ServiceControl : public ServiceControl {
 
   Win32EventLoop& loop_;
   StatusSink status_sink_;
-  ServiceEvents* events_ = nullptr;  // touched on the loop thread only
-  bool interactive_ = false;
-  bool debug_mode_ = false;
-  int32_t accepted_controls_ = 0;
 
   std::mutex status_mutex_;  // guards status_ and status_handle_
   SERVICE_STATUS status_{};

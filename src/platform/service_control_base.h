@@ -1,0 +1,36 @@
+#ifndef QUELLOR_PLATFORM_SERVICE_CONTROL_BASE_H_
+#define QUELLOR_PLATFORM_SERVICE_CONTROL_BASE_H_
+
+#include <cstdint>
+#include <string>
+
+#include "platform/service_control.h"
+
+// The flags and the event sink that every platform's service host keeps
+// alike; a host supplies installation, the setting store and RunService.
+class ServiceControlBase : public ServiceControl {
+ public:
+  void SetInteractive(bool interactive) final { interactive_ = interactive; }
+  bool Interactive() const final { return interactive_; }
+  // The display name, "Quellor Service".
+  std::string ServiceTitle() const final { return kDisplayName; }
+  void SetDebugMode(bool debug) final { debug_mode_ = debug; }
+  void SetAcceptedControls(int32_t controls) final { accepted_controls_ = controls; }
+  void SetEvents(ServiceEvents* events) final { events_ = events; }
+
+ protected:
+  explicit ServiceControlBase(bool interactive) : interactive_(interactive) {}
+
+  // Where the events go; null until frmMain is there.
+  ServiceEvents* events() const { return events_; }
+  bool debug_mode() const { return debug_mode_; }
+  int32_t accepted_controls() const { return accepted_controls_; }
+
+ private:
+  ServiceEvents* events_ = nullptr;
+  bool interactive_;
+  bool debug_mode_ = false;
+  int32_t accepted_controls_ = 0;
+};
+
+#endif  // QUELLOR_PLATFORM_SERVICE_CONTROL_BASE_H_
