@@ -102,6 +102,8 @@ void frmMain::NormalStart() {
 }
 
 void frmMain::SettleDataFolder(const std::string& configured) {
+  // The configured text stands until the fallback exists: a fallback that
+  // cannot be created raises and leaves it in place.
   data_folder_ = configured;
   data_folder_ = ResolveDataFolder(configured, program_folder_);
 }
