@@ -51,6 +51,18 @@ class ServiceControl {
   virtual bool RunService() = 0;
 
   virtual void SetEvents(ServiceEvents* events) = 0;
+
+  // Start-up failed before RunService (number and description as logged).
+  // Tells the service manager that started the process, so that it neither
+  // waits for the start nor restarts the service in a loop: systemd gets a
+  // STATUS= text, the Windows manager SERVICE_STOPPED with
+  // ERROR_SERVICE_SPECIFIC_ERROR and number. Returns the non-zero exit code
+  // the process then ends with.
+  virtual int ReportStartFailure(int number, const std::string& description) = 0;
+
+  // A short status line for the service manager (systemd's STATUS=); ignored
+  // where the manager shows none.
+  virtual void SetStatusText(const std::string& text) = 0;
 };
 
 #endif  // QUELLOR_PLATFORM_SERVICE_CONTROL_H_

@@ -103,6 +103,15 @@ bool FakeServiceControl::RunService() {
   return true;
 }
 
+int FakeServiceControl::ReportStartFailure(int number, const std::string& description) {
+  calls_.push_back("StartFailure " + std::to_string(number) + " " + description);
+  return 1;
+}
+
+void FakeServiceControl::SetStatusText(const std::string& text) {
+  calls_.push_back("Status " + text);
+}
+
 bool FakeServiceControl::RaiseStart() { return RaiseAnswered(&ServiceEvents::NTService1_Start); }
 
 bool FakeServiceControl::RaisePause() { return RaiseAnswered(&ServiceEvents::NTService1_Pause); }

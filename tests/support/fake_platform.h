@@ -154,6 +154,10 @@ class FakeServiceControl : public ServiceControl {
   void SetAcceptedControls(int32_t controls) override;
   bool RunService() override;
   void SetEvents(ServiceEvents* events) override { events_ = events; }
+  // Recorded as "StartFailure <number> <description>"; returns 1.
+  int ReportStartFailure(int number, const std::string& description) override;
+  // Recorded as "Status <text>".
+  void SetStatusText(const std::string& text) override;
 
   void set_install_result(bool result) { install_result_ = result; }
   void set_uninstall_result(bool result) { uninstall_result_ = result; }

@@ -212,6 +212,15 @@ void PosixServiceControl::Deliver(int signal_number) {
   }
 }
 
+int PosixServiceControl::ReportStartFailure(int /*number*/, const std::string& description) {
+  SetStatusText(description);
+  return 1;
+}
+
+void PosixServiceControl::SetStatusText(const std::string& text) {
+  Notify(("STATUS=" + text).c_str());
+}
+
 void PosixServiceControl::Notify(const char* state) const {
   if (!debug_mode()) sd_notify(0, state);
 }

@@ -37,6 +37,8 @@ class PosixServiceControl : public ServiceControlBase {
   // Starts taking signals and raises the start event from the loop; READY is
   // reported to systemd once the start is accepted.
   bool RunService() override;
+  int ReportStartFailure(int number, const std::string& description) override;
+  void SetStatusText(const std::string& text) override;
 
   // $QUELLOR_SYSTEMD_DIR when set and non-empty, else /etc/systemd/system.
   static std::string UnitFolder();

@@ -137,6 +137,10 @@ bool Win32ServiceControl::RunService() {
   return dispatcher_thread_ != nullptr;
 }
 
+int Win32ServiceControl::ReportStartFailure(int /*number*/, const std::string& /*description*/) {
+  return 1;
+}
+
 DWORD WINAPI Win32ServiceControl::DispatcherThread(LPVOID self) {
   SERVICE_TABLE_ENTRYA table[] = {{const_cast<char*>(kServiceName), ServiceMain},
                                   {nullptr, nullptr}};

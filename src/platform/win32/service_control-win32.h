@@ -45,6 +45,9 @@ class Win32ServiceControl : public ServiceControlBase {
   void SaveServiceSetting(const std::string& section, const std::string& key,
                           const std::string& value) override;
   bool RunService() override;
+  int ReportStartFailure(int number, const std::string& description) override;
+  // The Windows manager shows no status text.
+  void SetStatusText(const std::string& /*text*/) override {}
 
   // What a control request from the manager does; any thread. Stop and
   // shutdown become Stop, pause and continue (when accepted) Pause and
