@@ -16,8 +16,9 @@ void frmMain::comPort_OnComm() {
   if (comPort.CommEvent() == SerialPort::kEvReceive) ReadInput();
 }
 
-// A failure here (a port read error) is logged and the capture goes on: the
-// text stays in the port or the buffer and the countdown still restarts.
+// A failure here is logged and the capture goes on: the text stays in the
+// port or the buffer and the countdown still restarts. A lost port is no
+// failure here: TakePortInput closes it and has it opened again.
 void frmMain::ReadInput() {
   RunLoggingErrors("ReadInput: [", [&] {
     tmrEOF->SetEnabled(false);
@@ -39,6 +40,7 @@ void frmMain::tmrEOF_Timer() {
 void frmMain::tmr1sec_Timer() {
   const LocalTime now = clock_.Now();
   if (now.second % 5 == 0) display_.SetStatusPanel(1, FormatTimestamp(now));
+  RetryPort();
 }
 
 void frmMain::CutReport() {
@@ -79,7 +81,7 @@ cStringBuilder& frmMain::CaptureBuffer() {
 // A full buffer (overflow) is filed as a report of its own and the new text
 // starts the next one, with its own countdown.
 void frmMain::GatherInput() {
-  const std::string text = comPort.Input();
+  const std::string text = TakePortInput();
   if (RunLoggingErrors("Capture buffer: [", [&] { CaptureBuffer().Append(text); })) return;
   CutReport();
   CaptureBuffer().Append(text);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -169,17 +170,42 @@ TEST_F(CaptureTest, AnIntervalAboveTheTimersRangeCutsAtItsLargest) {
   EXPECT_EQ(Log().find("["), std::string::npos);  // no error, at start-up or on a receipt
 }
 
-TEST_F(CaptureTest, AReadErrorIsLoggedOnceAndTheCaptureGoesOn) {
-  Start();
+size_t Count(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// An unplugged adapter: what came before is filed at its silence, the port
+// is closed and tried every 5 s, one line at the loss, one an hour while it
+// stays away, one at its return.
+TEST_F(CaptureTest, ALostPortIsFiledUpToTheLossAndOpenedAgainOnceBack) {
+  Start("EndOfFileTimeInterval=2500\r\nCommDevice=/dev/plant\r\n");
   port_.Receive(kAlarm);
-  port_.FailInput(NumberedError(8020, "Error reading /dev/ttyS0"));
-  port_.Queue("  TAG\r\n");
+  port_.FailInput(NumberedError(kErrPortReadFailed, "Error reading /dev/plant: end of file"));
+  port_.FailOpen(NumberedError(kErrPortOpenFailed, "Invalid port number: /dev/plant"));
   port_.RaiseEvent(SerialPort::kEvReceive);
-  EXPECT_NE(Log().find("ReadInput: [8020] Error reading /dev/ttyS0\r\n"), std::string::npos);
+  EXPECT_FALSE(port_.PortOpen());
+  loop_.AdvanceMs(2500);
+  EXPECT_EQ(Reports(), std::vector<std::string>{kReportAt});
+
+  loop_.AdvanceMs(2 * 3600 * 1000 - 2500);
+  const auto& history = port_.history();
+  EXPECT_EQ(std::count(history.begin(), history.end(), "open failed"), 2 * 3600 / 5);
   port_.FailInput(std::nullopt);
-  loop_.AdvanceMs(2500);  // the countdown was restarted all the same
-  EXPECT_EQ(display_.received(), kAlarm + "  TAG\r\n");
-  EXPECT_EQ(Reports().size(), 1u);
+  port_.FailOpen(std::nullopt);
+  loop_.AdvanceMs(4999);
+  EXPECT_FALSE(port_.PortOpen());
+  loop_.AdvanceMs(1);
+  EXPECT_TRUE(port_.PortOpen());
+  EXPECT_EQ(Count(Log(), "Port lost: Error reading /dev/plant: end of file\r\n"), 1u);
+  EXPECT_EQ(Count(Log(), "Port still unavailable: Invalid port number: /dev/plant\r\n"), 2u);
+  EXPECT_EQ(Count(Log(), "Port reopened: /dev/plant\r\n"), 1u);
+  EXPECT_EQ(Count(Log(), "\r\n"), 4u + 1u);  // and "Quellor Service started"
+
+  port_.Receive(kError);
+  loop_.AdvanceMs(2500);
+  EXPECT_EQ(Reports().size(), 2u);
 }
 
 TEST_F(CaptureTest, ShutDownFilesTheGatheredReportBeforeClosingThePort) {
@@ -202,7 +228,7 @@ TEST_F(CaptureTest, ShutDownFilesTheGatheredReportEvenWhenTheLastReadFails) {
   port_.FailInput(NumberedError(8020, "Error reading /dev/ttyS0"));
   display_.Close();
   EXPECT_EQ(Reports(), std::vector<std::string>{kReportAt});
-  EXPECT_NE(Log().find("ShutDown: [8020] Error reading /dev/ttyS0\r\n"), std::string::npos);
+  EXPECT_NE(Log().find("Port lost: Error reading /dev/ttyS0\r\n"), std::string::npos);
   EXPECT_FALSE(port_.PortOpen());
   EXPECT_TRUE(form_.Ended());
 }

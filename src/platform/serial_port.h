@@ -36,8 +36,15 @@ class SerialPort {
   virtual void SetPortOpen(bool open) = 0;
   virtual bool PortOpen() const = 0;
 
+  // The device the next open uses (the path SetDevicePath gave, else the
+  // one CommPort names), as log lines name the port.
+  virtual std::string DevicePath() const = 0;
+
   // Every character waiting in the receive buffer, which is left empty; ""
-  // when nothing waits or the port is closed.
+  // when nothing waits or the port is closed. Raises kErrPortReadFailed,
+  // once, after the characters received before it, when the device is lost
+  // (gone, hung up, failing): its description names the device and the
+  // reason, and the port reads nothing more until closed and opened again.
   virtual std::string Input() = 0;
 
   // The code of the event being reported: kEvReceive, or above 1000 for a

@@ -36,9 +36,9 @@ class SerialPortBase : public SerialPort {
   int16_t CommEvent() const final { return event_; }
   void SetOnComm(std::function<void()> handler) final { on_comm_ = std::move(handler); }
 
-  // The device the next open uses: the path SetDevicePath gave, else the
-  // one DeviceForPort names for CommPort.
-  std::string DevicePath() const;
+  // The path SetDevicePath gave, else the one DeviceForPort names for
+  // CommPort.
+  std::string DevicePath() const final;
 
  protected:
   SerialPortBase() = default;

@@ -54,8 +54,9 @@ class ServiceControl {
 
   // Start-up failed before RunService (number and description as logged).
   // Tells the service manager that started the process, so that it neither
-  // waits for the start nor restarts the service in a loop: systemd gets a
-  // STATUS= text, the Windows manager SERVICE_STOPPED with
+  // waits for the start nor restarts the service in a loop: systemd keeps the
+  // status line set before (SetStatusText) and is not to restart on the exit
+  // code, the Windows manager gets SERVICE_STOPPED with
   // ERROR_SERVICE_SPECIFIC_ERROR and number. Returns the non-zero exit code
   // the process then ends with.
   virtual int ReportStartFailure(int number, const std::string& description) = 0;

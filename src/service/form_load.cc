@@ -57,7 +57,7 @@ void frmMain::Form_Load(const std::string& command_line) {
 
 // Each step runs only when the ones before it succeeded: an error leaves the
 // rest undone (before RunService the service is never started; at the port
-// it runs with the port closed).
+// it runs and opens the port once it is there).
 void frmMain::NormalStart() {
   const SettingsFile file = ChooseSettingsFile(program_folder_, machine_name_);
   if (!file.found) WriteLog("INI file not found - defaults will be used");
@@ -98,6 +98,7 @@ void frmMain::NormalStart() {
   InitMonthNames();
   NTService1.SetAcceptedControls(kAcceptPauseContinue);
   NTService1.RunService();
+  service_started_ = true;
   comPort.SetPortOpen(true);
 }
 
@@ -120,5 +121,14 @@ void frmMain::HandleStartupError(int number, const std::string& description) {
     EndProgram(kExitFailure);
     return;
   }
-  WriteLog("Initialisation: " + text);
+  const std::string line = "Initialisation: " + text;
+  WriteLog(line);
+  if (service_started_) {
+    WaitForPort();
+    return;
+  }
+  // Never started: a service manager waiting for the start, or restarting
+  // it in a loop, learns why and the process ends.
+  NTService1.SetStatusText(line);
+  EndProgram(NTService1.ReportStartFailure(number, description));
 }

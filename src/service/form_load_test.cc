@@ -221,46 +221,53 @@ TEST_F(FormLoadTest, IntervalBelowOneIsIgnoredByTheProperty) {
   }
 }
 
-// Errors of the start sequence: logged with the step's error, the steps after
-// it undone, the process left running.
+// Errors of the start sequence before the service is started: logged with
+// the step's error, the steps after it undone, the service manager told (its
+// status line is the logged one) and the process ended with its exit code.
 struct StartupErrorCase {
   const char* what;
   const char* keys;
-  const char* log_line;  // its beginning
-  bool service_started;
+  const char* log_line;
 };
 
-TEST_F(FormLoadTest, StartupErrorsAreLoggedAndLeaveTheProcessRunning) {
+TEST_F(FormLoadTest, StartupErrorsBeforeTheServiceAreLoggedAndEndTheProcess) {
   const StartupErrorCase cases[] = {
-      {"port beyond 16 bits", "CommPort=40000\r\n", "Initialisation: [6] Overflow", false},
-      {"port beyond 32 bits", "CommPort=3e9\r\n", "Initialisation: [6] Overflow", false},
-      {"huge minimum", "MinimumLineLength=1e10\r\n", "Initialisation: [6] Overflow", false},
+      {"port beyond 16 bits", "CommPort=40000\r\n", "Initialisation: [6] Overflow"},
+      {"port beyond 32 bits", "CommPort=3e9\r\n", "Initialisation: [6] Overflow"},
+      {"huge minimum", "MinimumLineLength=1e10\r\n", "Initialisation: [6] Overflow"},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(program_ / "QuellorService.log");
     const auto window = LoadFresh(c.keys);
-    const Lines lines = LogLines();
-    ASSERT_EQ(lines.size(), 2u) << c.what;
-    EXPECT_EQ(lines[0], "Quellor Service started") << c.what;
-    EXPECT_TRUE(lines[1].starts_with(c.log_line)) << lines[1];
-    const auto& calls = window->service.calls();
-    EXPECT_EQ(std::find(calls.begin(), calls.end(), "RunService") != calls.end(), c.service_started)
+    EXPECT_EQ(LogLines(), (Lines{"Quellor Service started", c.log_line})) << c.what;
+    EXPECT_EQ(window->service.calls(),
+              (Lines{"Status " + std::string(c.log_line), "StartFailure 6 Overflow"}))
         << c.what;
     EXPECT_FALSE(window->port.PortOpen()) << c.what;
-    EXPECT_FALSE(window->form->Ended()) << c.what;
+    EXPECT_TRUE(window->form->Ended()) << c.what;
+    EXPECT_EQ(window->form->ExitCode(), 1) << c.what;  // the fake's answer
   }
 }
 
-TEST_F(FormLoadTest, MissingPortFailsAtTheLastStepWithTheServiceStarted) {
+TEST_F(FormLoadTest, MissingPortFailsAtTheLastStepAndIsOpenedOnceThere) {
   port_.FailOpen(NumberedError(kErrPortOpenFailed, "Invalid port number"));
   LoadWith("CommPort=9\r\n");
   EXPECT_EQ(LogLines(),
             (Lines{"Quellor Service started", "Initialisation: [8002] Invalid port number"}));
   EXPECT_TRUE(Called("RunService"));
+  EXPECT_FALSE(Called("StartFailure 8002 Invalid port number"));
   EXPECT_FALSE(port_.PortOpen());
   EXPECT_FALSE(form_.Ended());
 
-  // A stop still ends it cleanly: there is no port to close.
+  // Tried again every five seconds, quietly, until the port is there.
+  loop_.AdvanceMs(12000);
+  EXPECT_EQ(std::count(port_.history().begin(), port_.history().end(), "open failed"), 3);
+  port_.FailOpen(std::nullopt);
+  loop_.AdvanceMs(3000);
+  EXPECT_TRUE(port_.PortOpen());
+  EXPECT_EQ(LogLines().back(), "Port reopened: COM9");
+  EXPECT_EQ(LogLines().size(), 3u);
+
   service_.RaiseStop();
   EXPECT_EQ(LogLines().back(), "Service stopped");
   EXPECT_TRUE(form_.Ended());
@@ -272,6 +279,8 @@ TEST_F(FormLoadTest, RefusedSettingsStopTheStartBeforeTheService) {
   EXPECT_EQ(LogLines(),
             (Lines{"Quellor Service started", "Initialisation: [380] Invalid property value"}));
   EXPECT_FALSE(Called("RunService"));
+  EXPECT_TRUE(Called("StartFailure 380 Invalid property value"));
+  EXPECT_TRUE(form_.Ended());
 }
 
 TEST_F(FormLoadTest, FallbackFolderThatCannotBeMadeIsAStartupError) {

@@ -103,6 +103,12 @@ class frmMain : public ServiceEvents {
   int32_t ArmingInterval() const;
   // config/: closes an open port around a change of its number or settings.
   void WithPortClosed(const std::function<void()>& change);
+  // capture/ port watch: a lost or missing port is closed and opened again
+  // from the one-second tick until it is back.
+  std::string TakePortInput();
+  void PortLost(const std::string& reason);
+  void WaitForPort();
+  void RetryPort();
 
   EventLoop& loop_;
   SerialPort& comPort;
@@ -124,6 +130,12 @@ class frmMain : public ServiceEvents {
 
   bool ended_ = false;
   int exit_code_ = 0;
+
+  // RunService was called: a start-up failure after it keeps the process.
+  bool service_started_ = false;
+  // The port is away (lost, or not opened at start); ticks since then.
+  bool port_away_ = false;
+  int64_t port_away_ticks_ = 0;
 };
 
 #endif  // QUELLOR_SERVICE_FRM_MAIN_H_

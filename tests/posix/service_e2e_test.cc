@@ -17,8 +17,10 @@
 #include <functional>
 #include <pugixml.hpp>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/temp_folder.h"
@@ -31,6 +33,8 @@ namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
 constexpr auto kPatience = std::chrono::seconds(20);
+// The unit names this status in RestartPreventExitStatus=: no restart loop.
+constexpr int kStartFailureStatus = 78;
 
 // A journal as the control system prints it: title line, body, form feed.
 std::string Journal(const std::string& title, int number) {
@@ -46,12 +50,18 @@ class ServiceE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::copy_file(QUELLOR_EXE, exe_);
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    OpenPty();
+    fs::create_directory(reports_);
+  }
+
+  // A new pseudo-terminal: the test writes to master_, slave_ is its path.
+  // The program must not inherit the master, or closing it hangs up nothing.
+  void OpenPty() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(master_, 0);
     ASSERT_EQ(grantpt(master_), 0);
     ASSERT_EQ(unlockpt(master_), 0);
     slave_ = ptsname(master_);
-    fs::create_directory(reports_);
   }
 
   void TearDown() override {
@@ -59,7 +69,47 @@ class ServiceE2eTest : public ::testing::Test {
       kill(pid, SIGKILL);
       waitpid(pid, nullptr, 0);
     }
-    close(master_);
+    if (master_ >= 0) close(master_);
+    if (manager_ >= 0) close(manager_);
+  }
+
+  // A datagram socket standing in for systemd; returns the environment entry
+  // that points the program at it.
+  std::string ListenAsManager() {
+    manager_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    EXPECT_GE(manager_, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const std::string path = program_ / "notify";
+    EXPECT_LT(path.size(), sizeof(address.sun_path));
+    path.copy(address.sun_path, path.size());
+    EXPECT_EQ(bind(manager_, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    return "NOTIFY_SOCKET=" + path;
+  }
+  // True once the manager has heard state; every message is kept in notified_.
+  bool Heard(const std::string& state) {
+    char message[512];
+    for (ssize_t n; (n = recv(manager_, message, sizeof message, 0)) > 0;) {
+      notified_.append(message, static_cast<size_t>(n)).append("\n");
+    }
+    return notified_.find(state) != std::string::npos;
+  }
+
+  // Bytes the process has read so far (from any file); 0 when unknown.
+  static uint64_t CharsRead(pid_t pid) {
+    const std::string io = ReadBytes("/proc/" + std::to_string(pid) + "/io");
+    const size_t at = io.find("rchar: ");
+    return at == std::string::npos ? 0 : std::stoull(io.substr(at + 7));
+  }
+  // User and system CPU time so far, in clock ticks.
+  static uint64_t CpuTicks(pid_t pid) {
+    const std::string stat = ReadBytes("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    uint64_t user = 0, system = 0;
+    for (int i = 3; i < 14; ++i) fields >> field;  // state ... cmajflt
+    fields >> user >> system;
+    return user + system;
   }
 
   void WriteSettings(const std::string& keys) {
@@ -190,6 +240,8 @@ class ServiceE2eTest : public ::testing::Test {
   int master_ = -1;
   std::string slave_;
   std::set<pid_t> running_;
+  int manager_ = -1;
+  std::string notified_;
 };
 
 TEST_F(ServiceE2eTest, SessionFilesEveryReportAndAnswersEveryRequest) {
@@ -240,36 +292,66 @@ TEST_F(ServiceE2eTest, StopRightAfterStartEndsCleanly) {
 }
 
 // Readiness and stopping reach systemd through $NOTIFY_SOCKET.
-TEST_F(ServiceE2eTest, TellsTheServiceManagerWhenReadyAndStopping) {
-  const int manager = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  ASSERT_GE(manager, 0);
-  sockaddr_un address = {};
-  address.sun_family = AF_UNIX;
-  const std::string path = program_ / "notify";
-  ASSERT_LT(path.size(), sizeof(address.sun_path));
-  path.copy(address.sun_path, path.size());
-  ASSERT_EQ(bind(manager, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  std::string received;
-  const auto heard = [&](const std::string& state) {
-    char message[512];
-    for (ssize_t n; (n = recv(manager, message, sizeof message, 0)) > 0;) {
-      received.append(message, static_cast<size_t>(n)).append("\n");
-    }
-    return received.find(state) != std::string::npos;
-  };
-
+TEST_F(ServiceE2eTest, TellsTheServiceManagerWhenReadyAliveAndStopping) {
   WritePtySettings(600);
-  const pid_t pid = Start({}, {"NOTIFY_SOCKET=" + path});
-  EXPECT_TRUE(WaitFor([&] { return heard("READY=1"); })) << received;
-  EXPECT_FALSE(heard("STOPPING=1"));
+  const pid_t pid = Start({}, {ListenAsManager(), "WATCHDOG_USEC=30000000"});
+  EXPECT_TRUE(WaitFor([&] { return Heard("READY=1"); })) << notified_;
+  EXPECT_TRUE(WaitFor([&] { return Heard("WATCHDOG=1"); })) << notified_;
+  EXPECT_FALSE(Heard("STOPPING=1"));
   // systemd stops a service with SIGTERM and, right after it, SIGCONT: the
   // stop has the last word, and no continue is logged with it.
   kill(pid, SIGTERM);
   kill(pid, SIGCONT);
   EXPECT_EQ(ExitStatus(pid), 0);
-  EXPECT_TRUE(heard("STOPPING=1")) << received;
+  EXPECT_TRUE(Heard("STOPPING=1")) << notified_;
   EXPECT_EQ(LogLines(), (Lines{"Quellor Service started", "Service stopped"}));
-  close(manager);
+}
+
+// A closed terminal of a run by hand is a stop, like a closed window.
+TEST_F(ServiceE2eTest, HangUpFilesTheGatheredReportAndStops) {
+  WritePtySettings(60000);
+  const pid_t pid = Start({"-debug"});
+  ASSERT_TRUE(WaitFor([&] { return HoldsPty(pid); }));
+  Print(Journal("PROCESS ALARM JOURNAL", 1));
+  kill(pid, SIGHUP);
+  EXPECT_EQ(ExitStatus(pid), 0);
+  EXPECT_EQ(Reports(".xml").size(), 1u);
+  EXPECT_EQ(LogLines(), (Lines{"Quellor Service started", "Service stopped"}));
+}
+
+// An unplugged adapter, played by a pty closed behind the CommDevice link
+// and a new one linked in its place.
+TEST_F(ServiceE2eTest, ALostPortIsFiledUpToTheLossAndPickedUpAgainAtItsPath) {
+  const std::string link = program_ / "line";
+  fs::create_symlink(slave_, link);
+  WriteSettings("EndOfFileTimeInterval=1500\r\nCommDevice=" + link + "\r\n");
+  const pid_t pid = Start({});
+  ASSERT_TRUE(WaitFor([&] { return HoldsPty(pid); }));
+  const std::string journal = Journal("PROCESS ALARM JOURNAL", 1);
+  const uint64_t read_before = CharsRead(pid);
+  Print(journal);
+  // Closed only once the text is read: a hang-up drops what the pty holds.
+  ASSERT_TRUE(WaitFor([&] { return CharsRead(pid) >= read_before + journal.size(); }));
+  close(std::exchange(master_, -1));
+  ASSERT_TRUE(WaitFor([&] { return LogLines().size() == 2; }));
+  const uint64_t cpu_away = CpuTicks(pid);
+  EXPECT_TRUE(LogLines()[1].starts_with("Port lost: Error reading " + link + ": "))
+      << LogLines()[1];
+  ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 1; }));
+
+  OpenPty();
+  fs::create_symlink(slave_, link + ".new");
+  fs::rename(link + ".new", link);
+  ASSERT_TRUE(WaitFor([&] { return Logged("Port reopened: " + link); }));
+  // Tried every five seconds, never spinning: a loop polling a dead
+  // descriptor would have burnt seconds.
+  EXPECT_LT(CpuTicks(pid) - cpu_away, 10u);
+  Print(Journal("SYSTEM ERROR JOURNAL", 2));
+  ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 2; }));
+  kill(pid, SIGTERM);
+  EXPECT_EQ(ExitStatus(pid), 0);
+  EXPECT_EQ(LogLines().size(), 4u);
+  EXPECT_EQ(LogLines().back(), "Service stopped");
 }
 
 TEST_F(ServiceE2eTest, InstallAndUninstallUseTheUnitFolder) {
@@ -280,11 +362,14 @@ TEST_F(ServiceE2eTest, InstallAndUninstallUseTheUnitFolder) {
   EXPECT_EQ(RunToEnd({"-install"}, environment), 0);
   EXPECT_EQ(Output(), "Quellor Service installed successfully\n");
   const std::string unit = ReadBytes(units + "/quellor.service");
-  for (const std::string& line :
-       Lines{"Type=notify", "Restart=on-failure", "ExecStart=\"" + exe_ + "\"",
-             "WantedBy=multi-user.target"}) {
+  for (const std::string& line : Lines{
+           "Type=notify", "Restart=on-failure", "ExecStart=\"" + exe_ + "\"",
+           "WantedBy=multi-user.target",
+           "RestartPreventExitStatus=" + std::to_string(kStartFailureStatus), "WatchdogSec=30s"}) {
     EXPECT_NE(unit.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << unit;
   }
+  const std::string verify = "systemd-analyze verify --man=no " + units + "/quellor.service";
+  EXPECT_EQ(std::system((verify + " >" + output_ + " 2>&1").c_str()), 0) << Output();
   const std::string parameters = ReadBytes(units + "/quellor.service.d/parameters.conf");
   EXPECT_NE(parameters.find("[X-Parameters]\nTimerInterval=10000\n"), std::string::npos)
       << parameters;
@@ -310,16 +395,16 @@ TEST_F(ServiceE2eTest, OtherOptionsAreRefused) {
   EXPECT_FALSE(fs::exists(program_ / "QuellorService.log"));
 }
 
-TEST_F(ServiceE2eTest, StartupErrorIsLoggedAndTheProcessStays) {
+TEST_F(ServiceE2eTest, StartupErrorTellsTheManagerAndEndsWithTheStatusTheUnitNames) {
   WriteSettings("CommPort=40000\r\n");
-  const pid_t pid = Start({});
-  ASSERT_TRUE(WaitFor([&] { return Logged("Initialisation: [6] Overflow"); }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_TRUE(Running(pid));
+  const pid_t pid = Start({}, {ListenAsManager()});
+  // The barrier's descriptor, dropped unread, lets the program end at once.
+  EXPECT_TRUE(WaitFor([&] { return Heard("BARRIER=1"); })) << notified_;
+  EXPECT_EQ(ExitStatus(pid), kStartFailureStatus);
+  EXPECT_TRUE(Heard("STATUS=Initialisation: [6] Overflow\n")) << notified_;
   EXPECT_EQ(LogLines(), (Lines{"Quellor Service started", "Initialisation: [6] Overflow"}));
-  // The service never started: a stop request simply ends the process.
-  kill(pid, SIGTERM);
-  EXPECT_NE(ExitStatus(pid), -1);
+  // Run by hand without a manager, it fails all the same.
+  EXPECT_EQ(RunToEnd({}), kStartFailureStatus);
 }
 
 TEST_F(ServiceE2eTest, MissingPortLeavesARunningServiceThatStops) {

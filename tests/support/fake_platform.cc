@@ -33,9 +33,16 @@ void FakeSerialPort::SetCommPort(int16_t port) {
   history_.push_back("port " + std::to_string(port));
 }
 
+std::string FakeSerialPort::DevicePath() const {
+  return device_path_.empty() ? "COM" + std::to_string(port_) : device_path_;
+}
+
 void FakeSerialPort::SetPortOpen(bool open) {
   if (open == open_) return;
-  if (open && open_error_) throw *open_error_;
+  if (open && open_error_) {
+    history_.push_back("open failed");
+    throw *open_error_;
+  }
   open_ = open;
   history_.push_back(open ? "open" : "close");
 }

@@ -57,7 +57,8 @@ class FakeEventLoop : public EventLoop {
 };
 
 // A serial port whose line is the test. Port events and state changes are
-// recorded in history() ("settings 9600,n,8,1", "port 2", "open", "close").
+// recorded in history() ("settings 9600,n,8,1", "port 2", "open", "close",
+// "open failed").
 class FakeSerialPort : public SerialPort {
  public:
   void SetSettings(const std::string& settings) override;
@@ -66,6 +67,8 @@ class FakeSerialPort : public SerialPort {
   void SetCommPort(int16_t port) override;
   int16_t CommPort() const override { return port_; }
   void SetDevicePath(const std::string& path) override { device_path_ = path; }
+  // The path given, else "COM" and the port number.
+  std::string DevicePath() const override;
   void SetPortOpen(bool open) override;
   bool PortOpen() const override { return open_; }
   std::string Input() override;

@@ -35,6 +35,8 @@ void PosixEventLoop::WaitAndDispatch(int64_t timeout_ms) {
     auto it = watched_.find(p.fd);
     if (it == watched_.end()) continue;
     auto handler = it->second;
+    // A descriptor closed while watched would be reported at every wait.
+    if (p.revents & POLLNVAL) watched_.erase(it);
     (*handler)();
   }
 }

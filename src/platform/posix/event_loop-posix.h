@@ -17,8 +17,9 @@ class PosixEventLoop : public EventLoopBase {
   ~PosixEventLoop() override;
 
   // Calls on_readable on the loop thread whenever fd is readable, has hung
-  // up or has an error, until Unwatch. Watching a watched fd replaces its
-  // handler.
+  // up or has an error, until Unwatch; the handler must then read or unwatch,
+  // or the loop spins. An fd found closed is called once and unwatched.
+  // Watching a watched fd replaces its handler.
   void WatchReadable(int fd, std::function<void()> on_readable);
   void Unwatch(int fd);
 

@@ -24,6 +24,13 @@ constexpr int32_t kAcceptPauseContinue = 2;
 constexpr int32_t kFirstControlCode = 128;
 // Not a signal: the pipe's marker for "raise the start event".
 constexpr unsigned char kStartMarker = 0;
+// The exit status of a start that failed (EX_CONFIG): the unit names it so
+// that systemd does not restart into the same failure for ever.
+constexpr int kStartFailureExitStatus = 78;
+// How long the start failure waits for systemd to take its status line: a
+// message from a process already gone may not be matched to the unit.
+constexpr uint64_t kNotifyBarrierMicroseconds = 2'000'000;
+constexpr int32_t kWatchdogIntervalMs = 1000;
 
 // The write end of the pipe, for the signal handler.
 volatile sig_atomic_t g_signal_pipe = -1;
@@ -71,6 +78,11 @@ std::string UnitText(const std::string& executable) {
          "\n"
          "Restart=on-failure\n"
          "RestartSec=5\n"
+         "RestartPreventExitStatus=" +
+         std::to_string(kStartFailureExitStatus) +
+         "\n"
+         // Restarts a loop that stopped turning: it pings every second.
+         "WatchdogSec=30s\n"
          "StateDirectory=quellor quellor/reports\n"
          "NoNewPrivileges=yes\n"
          "PrivateTmp=yes\n"
@@ -161,6 +173,8 @@ bool PosixServiceControl::RunService() {
   loop_.WatchReadable(pipe_[0], [this] { OnSignalPipe(); });
   CatchSignal(SIGTERM);
   CatchSignal(SIGINT);
+  // A closed terminal of a run by hand, like a closed window: a stop.
+  CatchSignal(SIGHUP);
   if (accepted_controls() & kAcceptPauseContinue) {
     CatchSignal(SIGTSTP);
     CatchSignal(SIGCONT);
@@ -168,8 +182,18 @@ bool PosixServiceControl::RunService() {
   for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) {
     CatchSignal(signal_number);
   }
+  StartWatchdog();
   const unsigned char start = kStartMarker;
   return write(pipe_[1], &start, 1) == 1;
+}
+
+// Pinged from a loop timer, so that a loop that hangs stops the pings.
+void PosixServiceControl::StartWatchdog() {
+  uint64_t interval_us = 0;
+  if (debug_mode() || sd_watchdog_enabled(0, &interval_us) <= 0) return;
+  watchdog_ = loop_.CreateTimer([this] { Notify("WATCHDOG=1"); });
+  watchdog_->SetInterval(kWatchdogIntervalMs);
+  watchdog_->SetEnabled(true);
 }
 
 void PosixServiceControl::CatchSignal(int signal_number) {
@@ -197,7 +221,7 @@ void PosixServiceControl::Deliver(int signal_number) {
   if (signal_number == kStartMarker) {
     events()->NTService1_Start(success);
     if (success) Notify("READY=1\nSTATUS=Running");
-  } else if (signal_number == SIGTERM || signal_number == SIGINT) {
+  } else if (signal_number == SIGTERM || signal_number == SIGINT || signal_number == SIGHUP) {
     stopped_ = true;
     Notify("STOPPING=1");
     events()->NTService1_Stop();
@@ -212,9 +236,9 @@ void PosixServiceControl::Deliver(int signal_number) {
   }
 }
 
-int PosixServiceControl::ReportStartFailure(int /*number*/, const std::string& description) {
-  SetStatusText(description);
-  return 1;
+int PosixServiceControl::ReportStartFailure(int /*number*/, const std::string& /*description*/) {
+  if (!debug_mode()) sd_notify_barrier(0, kNotifyBarrierMicroseconds);
+  return kStartFailureExitStatus;
 }
 
 void PosixServiceControl::SetStatusText(const std::string& text) {

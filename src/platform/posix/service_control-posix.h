@@ -2,6 +2,7 @@
 #define QUELLOR_PLATFORM_POSIX_SERVICE_CONTROL_POSIX_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,7 @@
 #include "platform/service_control_base.h"
 
 // The service control component as a systemd service. Requests are signals:
-// SIGTERM and SIGINT stop, SIGTSTP pauses, SIGCONT continues (the last two
+// SIGTERM, SIGINT and SIGHUP stop, SIGTSTP pauses, SIGCONT continues (the last two
 // only while pause and continue are accepted), SIGRTMIN+k is control code
 // 128+k. The signal handler only writes the signal's number into a pipe that
 // the loop watches; the events are raised from the loop.
@@ -35,8 +36,11 @@ class PosixServiceControl : public ServiceControlBase {
   void SaveServiceSetting(const std::string& section, const std::string& key,
                           const std::string& value) override;
   // Starts taking signals and raises the start event from the loop; READY is
-  // reported to systemd once the start is accepted.
+  // reported to systemd once the start is accepted, and WATCHDOG=1 every
+  // second when systemd asks for it.
   bool RunService() override;
+  // Waits briefly until systemd has taken the status line, then returns the
+  // exit status the unit names in RestartPreventExitStatus=.
   int ReportStartFailure(int number, const std::string& description) override;
   void SetStatusText(const std::string& text) override;
 
@@ -48,8 +52,10 @@ class PosixServiceControl : public ServiceControlBase {
   void Deliver(int signal_number);
   void Notify(const char* state) const;
   void CatchSignal(int signal_number);
+  void StartWatchdog();
 
   PosixEventLoop& loop_;
+  std::unique_ptr<Timer> watchdog_;
   bool stopped_ = false;
   int pipe_[2] = {-1, -1};
   std::vector<int> caught_;
