@@ -117,6 +117,11 @@ void Systemctl(const std::string& arguments) {
       std::system(("systemctl " + arguments + " >/dev/null 2>&1").c_str());
 }
 
+bool Ignored(int signal_number) {
+  struct sigaction current = {};
+  return sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
 bool StartedBySystemd() { return std::getenv("INVOCATION_ID") != nullptr; }
 
 }  // namespace
@@ -173,8 +178,9 @@ bool PosixServiceControl::RunService() {
   loop_.WatchReadable(pipe_[0], [this] { OnSignalPipe(); });
   CatchSignal(SIGTERM);
   CatchSignal(SIGINT);
-  // A closed terminal of a run by hand, like a closed window: a stop.
-  CatchSignal(SIGHUP);
+  // A closed terminal of a run by hand, like a closed window: a stop; but a
+  // run started to outlive its terminal (nohup) keeps ignoring it.
+  if (!Ignored(SIGHUP)) CatchSignal(SIGHUP);
   if (accepted_controls() & kAcceptPauseContinue) {
     CatchSignal(SIGTSTP);
     CatchSignal(SIGCONT);
