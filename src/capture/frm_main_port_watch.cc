@@ -51,8 +51,9 @@ void frmMain::RetryPort() {
   try {
     comPort.SetPortOpen(true);
   } catch (const std::exception& e) {
-    if (port_away_ticks_ % kReminderSeconds == 0)
+    if (port_away_ticks_ % kReminderSeconds == 0) {
       WriteLog(std::string("Port still unavailable: ") + e.what());
+    }
     return;
   }
   port_away_ = false;

@@ -117,6 +117,7 @@ void Systemctl(const std::string& arguments) {
       std::system(("systemctl " + arguments + " >/dev/null 2>&1").c_str());
 }
 
+// True when the process was started with the signal ignored.
 bool Ignored(int signal_number) {
   struct sigaction current = {};
   return sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;

@@ -10,10 +10,10 @@
 #include "platform/service_control_base.h"
 
 // The service control component as a systemd service. Requests are signals:
-// SIGTERM, SIGINT and SIGHUP stop, SIGTSTP pauses, SIGCONT continues (the last two
-// only while pause and continue are accepted), SIGRTMIN+k is control code
-// 128+k. The signal handler only writes the signal's number into a pipe that
-// the loop watches; the events are raised from the loop.
+// SIGTERM, SIGINT and SIGHUP (unless started ignoring it, as nohup does)
+// stop, SIGTSTP pauses, SIGCONT continues (the last two only while pause and
+// continue are accepted), SIGRTMIN+k is control code 128+k. The signal handler only writes the
+// signal's number into a pipe that the loop watches; the events are raised from the loop.
 //
 // Interactive is true when standard input is a terminal and systemd did not
 // start the process: start-up errors then show their message and end the
