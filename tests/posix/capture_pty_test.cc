@@ -207,6 +207,21 @@ TEST(PosixEventLoopTest, IdleLoopWakesOnlyForItsTimers) {
   EXPECT_LE(loop.wakeups(), 5u);
 }
 
+TEST(PosixEventLoopTest, ADescriptorClosedWhileWatchedIsCalledOnceAndUnwatched) {
+  PosixEventLoop loop;
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  int calls = 0;
+  loop.WatchReadable(ends[0], [&] { ++calls; });
+  close(ends[0]);
+  auto stop = loop.CreateTimer([&] { loop.Quit(); });
+  stop->SetInterval(50);
+  stop->SetEnabled(true);
+  loop.Run();
+  close(ends[1]);
+  EXPECT_EQ(calls, 1);  // not once per wait
+}
+
 TEST(PosixEventLoopTest, QuitBeforeRunReturnsAtOnceAndStopsAfterTheCurrentHandler) {
   PosixEventLoop loop;
   loop.Quit();
