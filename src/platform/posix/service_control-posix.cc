@@ -9,8 +9,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "output/service_log.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 
@@ -22,17 +24,27 @@ constexpr char kUnitName[] = "quellor.service";
 constexpr char kParametersFile[] = "parameters.conf";
 constexpr int32_t kAcceptPauseContinue = 2;
 constexpr int32_t kFirstControlCode = 128;
-// Not a signal: the pipe's marker for "raise the start event".
+constexpr int32_t kLastControlCode = 255;
+// Not signals: the pipe's marker for "raise the start event", and the one
+// for "SIGRTMIN came with a queued value", which follows it as an int.
 constexpr unsigned char kStartMarker = 0;
+constexpr unsigned char kQueuedMarker = 0xFF;
 
 // The write end of the pipe, for the signal handler.
 volatile sig_atomic_t g_signal_pipe = -1;
 
-extern "C" void OnSignal(int signal_number) {
+extern "C" void OnSignal(int signal_number, siginfo_t* info, void* /*context*/) {
   const int saved_errno = errno;
-  const unsigned char byte = static_cast<unsigned char>(signal_number);
-  // A full pipe drops the request: the loop is far behind anyway.
-  [[maybe_unused]] ssize_t ignored = write(g_signal_pipe, &byte, 1);
+  unsigned char message[1 + sizeof(int)] = {static_cast<unsigned char>(signal_number)};
+  size_t size = 1;
+  if (signal_number == SIGRTMIN && info != nullptr && info->si_code == SI_QUEUE) {
+    message[0] = kQueuedMarker;
+    std::memcpy(message + 1, &info->si_value.sival_int, sizeof(int));
+    size = sizeof message;
+  }
+  // One write, shorter than PIPE_BUF: the message is never split. A full
+  // pipe drops the request: the loop is far behind anyway.
+  [[maybe_unused]] ssize_t ignored = write(g_signal_pipe, message, size);
   errno = saved_errno;
 }
 
@@ -128,6 +140,8 @@ std::string PosixServiceControl::UnitFolder() {
 
 bool PosixServiceControl::InstallService() {
   const std::string executable = ExecutablePath();
+  // An existing unit is another installation's: it is left as it is.
+  if (FileExists(UnitPath())) return false;
   if (executable.empty() || !WriteFileReplacing(UnitPath(), UnitText(executable), nullptr)) {
     return false;
   }
@@ -174,21 +188,39 @@ bool PosixServiceControl::RunService() {
 
 void PosixServiceControl::CatchSignal(int signal_number) {
   struct sigaction action = {};
-  action.sa_handler = OnSignal;
+  action.sa_sigaction = OnSignal;
   // Every other signal waits until the handler is done. Otherwise a signal
   // arriving with another runs its handler first, nested, and the requests
   // reach the pipe in reverse: systemd's SIGCONT right after its SIGTERM
   // would log "Service Continued" before the stop.
   sigfillset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
+  action.sa_flags = SA_RESTART | SA_SIGINFO;
   if (sigaction(signal_number, &action, nullptr) == 0) caught_.push_back(signal_number);
 }
 
-// One request per byte, each handled to its end before the next is read; a
-// stop ends the program, so nothing queued behind it is delivered.
+// One request per byte (a queued value's bytes follow its marker), each
+// handled to its end before the next is read; a stop ends the program, so
+// nothing queued behind it is delivered.
 void PosixServiceControl::OnSignalPipe() {
   unsigned char byte;
-  while (!stopped_ && read(pipe_[0], &byte, 1) == 1) Deliver(byte);
+  while (!stopped_ && read(pipe_[0], &byte, 1) == 1) {
+    int value = 0;
+    if (byte != kQueuedMarker) {
+      Deliver(byte);
+    } else if (read(pipe_[0], &value, sizeof value) == sizeof value) {
+      DeliverQueued(value);
+    }
+  }
+}
+
+// SIGRTMIN with a queued value carries the control code itself.
+void PosixServiceControl::DeliverQueued(int value) {
+  if (events() == nullptr) return;
+  if (value >= kFirstControlCode && value <= kLastControlCode) {
+    events()->NTService1_Control(value);
+  } else {
+    WriteLog("Control refused: " + std::to_string(value) + " is not a control code (128 to 255)");
+  }
 }
 
 void PosixServiceControl::Deliver(int signal_number) {

@@ -11,8 +11,10 @@
 // The service control component as a systemd service. Requests are signals:
 // SIGTERM and SIGINT stop, SIGTSTP pauses, SIGCONT continues (the last two
 // only while pause and continue are accepted), SIGRTMIN+k is control code
-// 128+k. The signal handler only writes the signal's number into a pipe that
-// the loop watches; the events are raised from the loop.
+// 128+k, and SIGRTMIN with a queued value (sigqueue) is control code value,
+// 128 to 255; another value is refused with a log line. The signal handler
+// only writes the signal's number (and a queued value) into a pipe that the
+// loop watches; the events are raised from the loop.
 //
 // Interactive is true when standard input is a terminal and systemd did not
 // start the process: start-up errors then show their message and end the
@@ -46,6 +48,7 @@ class PosixServiceControl : public ServiceControlBase {
  private:
   void OnSignalPipe();
   void Deliver(int signal_number);
+  void DeliverQueued(int value);
   void Notify(const char* state) const;
   void CatchSignal(int signal_number);
 
