@@ -1,3 +1,5 @@
+#include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
