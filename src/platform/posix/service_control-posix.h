@@ -21,9 +21,10 @@
 // program instead of being logged. DebugMode marks a run by hand: no
 // readiness is reported to systemd, even through an inherited socket.
 //
-// -install writes the unit "quellor.service" into UnitFolder(); the
-// per-service settings go to the drop-in "quellor.service.d/parameters.conf"
-// beside it, in sections named "X-" + section, which systemd ignores.
+// -install writes the unit "quellor.service" into UnitFolder() and fails
+// when one is there already (it is never replaced); the per-service settings
+// go to the drop-in "quellor.service.d/parameters.conf" beside it, in
+// sections named "X-" + section, which systemd ignores.
 class PosixServiceControl : public ServiceControlBase {
  public:
   explicit PosixServiceControl(PosixEventLoop& loop);
