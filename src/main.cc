@@ -4,10 +4,12 @@
 #include <string>
 
 #include "output/service_log.h"
+#include "output/text_helpers.h"
 #include "platform/clock.h"
 #include "platform/computer_info.h"
 #include "platform/file_system.h"
 #include "platform/platform.h"
+#include "platform/regional_settings.h"
 #include "service/frm_main.h"
 
 namespace {
@@ -25,13 +27,15 @@ std::string ArgumentText(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  SetRegional(ReadSystemRegionalSettings());
   const std::string command_line = ArgumentText(argc, argv);
   const std::string program_folder = ProgramFolder();
-  SetLogTarget(program_folder, SystemClock());
+  const Clock& clock = ProcessClock();
+  SetLogTarget(program_folder, clock);
 
   const auto platform = CreatePlatform(command_line);
-  frmMain form({*platform->loop, *platform->com_port, *platform->service, *platform->display,
-                SystemClock(), program_folder, GetMachineName()});
+  frmMain form({*platform->loop, *platform->com_port, *platform->service, *platform->display, clock,
+                program_folder, GetMachineName()});
   form.Form_Load(command_line);
   if (!form.Ended()) platform->loop->Run();
   return form.ExitCode();

@@ -114,7 +114,7 @@ TEST_F(PropertiesTest, RefusedCommSettingsLeaveThePortClosedAndPassTheError) {
 TEST_F(PropertiesTest, AReopenThatFailsPassesTheErrorAndTheCaptureKeepsItsText) {
   Start();
   port_.Receive("  PROCESS ALARM JOURNAL\r\n");
-  port_.FailOpen(NumberedError(kErrPortBusy, "Port already open"));
+  port_.FailOpen(NumberedError(kErrPortBusy, "Port cannot be opened"));
   EXPECT_EQ(ErrorOf([&] { form_.SetCommPort(2); }), kErrPortBusy);
   EXPECT_FALSE(port_.PortOpen());
   loop_.AdvanceMs(2500);

@@ -143,13 +143,18 @@ bool FileReport(const std::string& data_folder, const std::string& report_name,
   const std::string year_folder = JoinPath(data_folder, std::to_string(t.year));
   const std::string month_folder = JoinPath(year_folder, MonthNames().at(t.month - 1));
   if (!EnsureFolder(year_folder, reason) || !EnsureFolder(month_folder, reason)) return false;
-  const std::string stem = FreeStem(month_folder, report_name + "_" + FormatFileTime(t));
+  const std::string name_and_time = report_name + "_" + FormatFileTime(t);
+  const std::string stem = FreeStem(month_folder, name_and_time);
   if (!WriteReportFiles(JoinPath(month_folder, stem + ".htm"),
                         JoinPath(month_folder, stem + ".xml"), report_name, report_text, reason)) {
     return false;
   }
-  UpdateReportIndex(JoinPath(month_folder, "dir.xml"), report_name, FormatTimestamp(t),
-                    stem + ".xml");
+  // The index is UTF-8 whatever the system's encoding: the regional month in
+  // its time stamp and file name is written in that form.
+  const std::string indexed_stem = report_name + "_" + FormatFileTime(t, TextEncoding::kUtf8) +
+                                   stem.substr(name_and_time.size());
+  UpdateReportIndex(JoinPath(month_folder, "dir.xml"), report_name,
+                    FormatTimestamp(t, TextEncoding::kUtf8), indexed_stem + ".xml");
   return true;
 }
 

@@ -56,7 +56,7 @@ class ReportWriterTest : public ::testing::Test {
     SetLogTarget(log_.path(), clock_);
   }
   void TearDown() override {
-    SetRegional(RegionalSettings{});
+    SetRegional({});
     SetLogTarget(ProgramFolder(), SystemClock());
   }
 
@@ -303,14 +303,22 @@ TEST_F(ReportWriterTest, NewMonthAndNewYearStartFoldersAndIndexesOfTheirOwn) {
   EXPECT_TRUE(FileExists(InMonth(kName + "_01Feb06_000000.htm", "2006/Feb")));
 }
 
+// A single-byte system: "f\xe9v" in its code page, "f\xc3\xa9v" as UTF-8.
 TEST_F(ReportWriterTest, MonthFolderIsEnglishWhileNamesFollowTheRegionalMonths) {
-  RegionalSettings french;
-  french.month_abbreviations[0] = "janv";
+  SystemRegionalSettings french;
+  french.local.month_abbreviations[0] = "f\xe9v";
+  french.utf8.month_abbreviations[0] = "f\xc3\xa9v";
+  french.local.time_separator = french.utf8.time_separator = "h";
   SetRegional(french);
+  // Joined as bytes: std::filesystem would re-encode the name on Windows.
+  const std::string month_folder = data_ / "2005/Jan";
   Write();
-  EXPECT_TRUE(FileExists(InMonth(kName + "_24janv05_195034.htm")));
-  EXPECT_EQ(ReadBytes(InMonth("dir.xml")),
-            FirstIndex(kName, "24 janv 2005  19:50:34", kName + "_24janv05_195034.xml"));
+  EXPECT_TRUE(FileExists(JoinPath(month_folder, kName + "_24f\xe9v05_195034.htm")));
+  EXPECT_EQ(ReadBytes(InMonth("dir.xml")), FirstIndex(kName, "24 f\xc3\xa9v 2005  19h50h34",
+                                                      kName + "_24f\xc3\xa9v05_195034.xml"));
+  Write();
+  EXPECT_TRUE(FileExists(JoinPath(month_folder, kName + "_24f\xe9v05_195034_2.xml")));
+  EXPECT_EQ(IndexedFiles().back(), kName + "_24f\xc3\xa9v05_195034_2.xml");
 }
 
 TEST_F(ReportWriterTest, SameNameInTheSameSecondNeverOverwrites) {

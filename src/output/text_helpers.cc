@@ -13,7 +13,7 @@ constexpr std::array<const char*, 12> kEnglishMonths{"Jan", "Feb", "Mar", "Apr",
                                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 std::array<std::string, 12> month_names;
-RegionalSettings regional;
+SystemRegionalSettings regional;
 
 // A byte that a replacement pass replaces, and what it becomes.
 struct ByteReplacement {
@@ -73,10 +73,15 @@ std::string ZeroPadded(int value, int digits) {
 
 std::string TwoDigits(int value) { return ZeroPadded(value, 2); }
 
+// The regional settings in the given form.
+const RegionalSettings& Regional(TextEncoding encoding) {
+  return encoding == TextEncoding::kUtf8 ? regional.utf8 : regional.local;
+}
+
 // "mmm": the regional abbreviation of the month.
-const std::string& RegionalMonth(const LocalTime& t) {
+const std::string& RegionalMonth(const LocalTime& t, TextEncoding encoding) {
   if (t.month < 1 || t.month > 12) throw SubscriptError();
-  return regional.month_abbreviations[t.month - 1];
+  return Regional(encoding).month_abbreviations[t.month - 1];
 }
 
 // "hh:nn:ss" with the given separator in place of ":".
@@ -96,20 +101,20 @@ void InitMonthNames() {
 
 const std::array<std::string, 12>& MonthNames() { return month_names; }
 
-const RegionalSettings& Regional() { return regional; }
+void SetRegional(const SystemRegionalSettings& settings) { regional = settings; }
 
-void SetRegional(const RegionalSettings& settings) { regional = settings; }
-
-std::string FormatTimestamp(const LocalTime& t) {
-  return TwoDigits(t.day) + " " + RegionalMonth(t) + " " + ZeroPadded(t.year, 4) + "  " +
-         ClockTime(t, regional.time_separator);
+std::string FormatTimestamp(const LocalTime& t, TextEncoding encoding) {
+  return TwoDigits(t.day) + " " + RegionalMonth(t, encoding) + " " + ZeroPadded(t.year, 4) + "  " +
+         ClockTime(t, Regional(encoding).time_separator);
 }
 
-std::string FormatFileTime(const LocalTime& t) {
-  return TwoDigits(t.day) + RegionalMonth(t) + TwoDigits(t.year % 100) + "_" + ClockTime(t, "");
+std::string FormatFileTime(const LocalTime& t, TextEncoding encoding) {
+  return TwoDigits(t.day) + RegionalMonth(t, encoding) + TwoDigits(t.year % 100) + "_" +
+         ClockTime(t, "");
 }
 
 std::string FormatLogTime(const LocalTime& t) {
-  return TwoDigits(t.day) + "-" + RegionalMonth(t) + "-" + ZeroPadded(t.year, 4) + " " +
-         ClockTime(t, regional.time_separator) + "  ";
+  const TextEncoding local = TextEncoding::kLocal;
+  return TwoDigits(t.day) + "-" + RegionalMonth(t, local) + "-" + ZeroPadded(t.year, 4) + " " +
+         ClockTime(t, Regional(local).time_separator) + "  ";
 }

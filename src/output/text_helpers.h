@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/regional_settings.h"
 
 // Makes every CR LF and every lone CR a CR LF and drops every lone LF.
 std::string NormalizeLineEnds(const std::string& text);
@@ -19,23 +20,21 @@ void InitMonthNames();
 // settings; empty until InitMonthNames. Month folders are named from it.
 const std::array<std::string, 12>& MonthNames();
 
-// The regional month abbreviations and time separator that the date patterns
-// use. English and ":" unless changed.
-struct RegionalSettings {
-  std::array<std::string, 12> month_abbreviations{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  std::string time_separator = ":";
-};
-const RegionalSettings& Regional();
-void SetRegional(const RegionalSettings& settings);
+// Makes the date patterns use these regional settings: local for file
+// names, the log and the window, utf8 for the index. English and ":" until
+// called.
+void SetRegional(const SystemRegionalSettings& settings);
 
-// The date patterns, rendered with the regional settings. A month outside
-// 1 ... 12 raises error 9 "Subscript out of range".
+// Which form of the regional settings a date pattern is rendered with.
+enum class TextEncoding { kLocal, kUtf8 };
+
+// The date patterns, rendered with the regional settings in the given form.
+// A month outside 1 ... 12 raises error 9 "Subscript out of range".
 
 // "dd mmm yyyy  hh:nn:ss": index time stamps and the status bar.
-std::string FormatTimestamp(const LocalTime& t);
+std::string FormatTimestamp(const LocalTime& t, TextEncoding encoding = TextEncoding::kLocal);
 // "ddmmmyy_hhnnss": the time part of report file names.
-std::string FormatFileTime(const LocalTime& t);
+std::string FormatFileTime(const LocalTime& t, TextEncoding encoding = TextEncoding::kLocal);
 // "dd-mmm-yyyy hh:nn:ss  ": the prefix of log lines.
 std::string FormatLogTime(const LocalTime& t);
 

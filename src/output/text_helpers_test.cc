@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(Markup, EscapeXmlTest,
 // The regional settings are process-wide: every test here leaves them English.
 class DatePatternTest : public testing::Test {
  protected:
-  void TearDown() override { SetRegional(RegionalSettings{}); }
+  void TearDown() override { SetRegional({}); }
 };
 
 struct PatternCase {
@@ -129,10 +129,12 @@ INSTANTIATE_TEST_SUITE_P(Dates, DatePatternTableTest,
                                                      "31-Dec-2000 00:00:00  "}));
 
 TEST_F(DatePatternTest, RegionalSettingsChangeStampsButNeverMonthNames) {
-  RegionalSettings german;
-  german.month_abbreviations = {"Jan", "Feb", "Mrz", "Apr", "Mai", "Jun",
-                                "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
-  german.time_separator = ".";
+  SystemRegionalSettings german;
+  german.local.month_abbreviations = {"Jan", "Feb", "M\xe4r", "Apr", "Mai", "Jun",
+                                      "Jul", "Aug", "Sep",    "Okt", "Nov", "Dez"};
+  german.local.time_separator = ".";
+  german.utf8 = german.local;
+  german.utf8.month_abbreviations[2] = "M\xc3\xa4r";
   SetRegional(german);
   InitMonthNames();
 
@@ -140,8 +142,12 @@ TEST_F(DatePatternTest, RegionalSettingsChangeStampsButNeverMonthNames) {
   EXPECT_EQ(FormatTimestamp(october), "03 Okt 2011  07.06.05");
   EXPECT_EQ(FormatFileTime(october), "03Okt11_070605");
   EXPECT_EQ(FormatLogTime(october), "03-Okt-2011 07.06.05  ");
+  const LocalTime march{2012, 3, 4, 0, 0, 0};
+  EXPECT_EQ(FormatFileTime(march), "04M\xe4r12_000000");
+  EXPECT_EQ(FormatFileTime(march, TextEncoding::kUtf8), "04M\xc3\xa4r12_000000");
+  EXPECT_EQ(FormatTimestamp(march, TextEncoding::kUtf8), "04 M\xc3\xa4r 2012  00.00.00");
+  EXPECT_EQ(MonthNames()[2], "Mar");
   EXPECT_EQ(MonthNames()[9], "Oct");
-  EXPECT_EQ(MonthNames()[11], "Dec");
 }
 
 TEST_F(DatePatternTest, MonthOutsideTheYearIsAnError) {

@@ -25,4 +25,10 @@ class Clock {
 // The operating system's local clock.
 const Clock& SystemClock();
 
+// The clock the program runs on: SystemClock(), unless the environment
+// variable QUELLOR_TEST_CLOCK holds a local time "yyyy-mm-dd hh:nn:ss". For
+// tests only: the clock then starts at that time and runs on from there, so
+// that a test can pick the month of what the program files.
+const Clock& ProcessClock();
+
 #endif  // QUELLOR_PLATFORM_CLOCK_H_

@@ -263,6 +263,12 @@ TEST_F(ServiceE2eTest, SessionFilesEveryReportAndAnswersEveryRequest) {
   ASSERT_TRUE(WaitFor([&] { return Logged("Service Continued"); }));
   kill(pid, SIGRTMIN + 5);
   ASSERT_TRUE(WaitFor([&] { return Logged("Control: 133"); }));
+  // A value queued with SIGRTMIN is the control code itself.
+  const std::string refused = "Control refused: 300 is not a control code (128 to 255)";
+  for (const int code : {200, 300}) {
+    ASSERT_EQ(sigqueue(pid, SIGRTMIN, sigval{.sival_int = code}), 0);
+  }
+  ASSERT_TRUE(WaitFor([&] { return Logged(refused); }));
 
   // Stopped while a report is still being gathered: it is filed all the same.
   Print(Journal("OPERATOR MESSAGE JOURNAL", 3));
@@ -270,7 +276,7 @@ TEST_F(ServiceE2eTest, SessionFilesEveryReportAndAnswersEveryRequest) {
   EXPECT_EQ(ExitStatus(pid), 0);
 
   EXPECT_EQ(LogLines(), (Lines{"Quellor Service started", "Service paused", "Service Continued",
-                               "Control: 133", "Service stopped"}));
+                               "Control: 133", "Control: 200", refused, "Service stopped"}));
   const std::set<std::string> xml = Reports(".xml");
   ASSERT_EQ(xml.size(), 3u);
   EXPECT_EQ(Reports(".htm").size(), 3u);
@@ -279,6 +285,36 @@ TEST_F(ServiceE2eTest, SessionFilesEveryReportAndAnswersEveryRequest) {
   for (const auto& name : xml) names.push_back(name.substr(0, name.find('_')));
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (Lines{"OperatorMessageJournal", "ProcessAlarmJournal", "SystemErrorJournal"}));
+}
+
+// LC_TIME's month abbreviations name the files and stamp the log in the
+// locale's own bytes; the index holds them as UTF-8; the month folder stays
+// English.
+TEST_F(ServiceE2eTest, TimeLocaleGivesTheMonthAbbreviation) {
+  const std::pair<std::string, std::string> locales[] = {{"de_DE.UTF-8", "M\xc3\xa4r"},
+                                                         {"de_DE.ISO-8859-1", "M\xe4r"}};
+  for (const auto& [locale, march] : locales) {
+    fs::remove_all(reports_);
+    fs::create_directory(reports_);
+    fs::remove(program_ / "QuellorService.log");
+    WritePtySettings(300);
+    const pid_t pid =
+        Start({}, {"LC_ALL=", "LC_TIME=" + locale, "QUELLOR_TEST_CLOCK=2026-03-15 10:20:00"});
+    ASSERT_TRUE(WaitFor([&] { return HoldsPty(pid); })) << locale;
+    Print(Journal("PROCESS ALARM JOURNAL", 1));
+    ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 1; })) << locale;
+    kill(pid, SIGTERM);
+    EXPECT_EQ(ExitStatus(pid), 0);
+
+    const std::string file = *Reports(".xml").begin();
+    EXPECT_TRUE(file.starts_with("ProcessAlarmJournal_15" + march + "26_1020")) << file;
+    EXPECT_TRUE(fs::exists(reports_ + "/2026/Mar/" + file)) << file;
+    const std::string index = ReadBytes(reports_ + "/2026/Mar/dir.xml");
+    EXPECT_NE(index.find("<Timestamp>15 M\xc3\xa4r 2026  10:20:"), std::string::npos) << index;
+    EXPECT_NE(index.find("<File>ProcessAlarmJournal_15M\xc3\xa4r26_1020"), std::string::npos);
+    EXPECT_TRUE(
+        ReadBytes(program_ / "QuellorService.log").starts_with("15-" + march + "-2026 10:20:"));
+  }
 }
 
 TEST_F(ServiceE2eTest, StopRightAfterStartEndsCleanly) {
@@ -373,6 +409,11 @@ TEST_F(ServiceE2eTest, InstallAndUninstallUseTheUnitFolder) {
   const std::string parameters = ReadBytes(units + "/quellor.service.d/parameters.conf");
   EXPECT_NE(parameters.find("[X-Parameters]\nTimerInterval=10000\n"), std::string::npos)
       << parameters;
+
+  // An existing unit is not replaced.
+  EXPECT_NE(RunToEnd({"-install"}, environment), 0);
+  EXPECT_EQ(Output(), "Quellor Service failed to install\n");
+  EXPECT_EQ(ReadBytes(units + "/quellor.service"), unit);
 
   EXPECT_EQ(RunToEnd({"-uninstall"}, environment), 0);
   EXPECT_EQ(Output(), "Quellor Service uninstalled successfully\n");

@@ -235,6 +235,27 @@ timeout 30 wineserver -k 2>/dev/null
 timeout 30 wineserver -w 2>/dev/null
 check "nothing is left running" test -z "$(our_processes)"
 
+# ---- German regional settings, in the foreground ----------------------------
+# In March the file name, the index time stamp and the log stamp carry "Mär"
+# (the log in code page 1252, the index as UTF-8); the month folder stays "Mar".
+rm -rf "${data:?}"/* "$log"
+LC_ALL=de_DE.UTF-8 QUELLOR_TEST_CLOCK='2026-03-15 10:20:00' \
+  timeout 120 wine "$program/QuellorService.exe" -debug >/dev/null 2>&1 &
+for ((i = 0; i < 150; i++)); do grep -q 'Quellor Service started' "$log" 2>/dev/null && break; sleep 0.2; done
+printf 'PROCESS ALARM JOURNAL\r\nFIC101 HIGH ALARM\r\n' >&7
+german=$(wait_for_report 'ProcessAlarmJournal_*.xml' 30)
+sleep 0.5
+check "in German the report is filed under 2026/Mar as ..._15Mär26_1020ss.xml" \
+  grep -q '/2026/Mar/ProcessAlarmJournal_15Mär26_1020[0-9][0-9]\.xml$' <<<"$german"
+check "its index entry holds 'Mär' as UTF-8" \
+  env LC_ALL=C grep -qF $'<Timestamp>15 M\xc3\xa4r 2026  10:20:' "$data/2026/Mar/dir.xml"
+check "the index is still well-formed XML" \
+  python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' "$data/2026/Mar/dir.xml"
+check "the log stamp is '15-Mär-2026 10:20:..' in code page 1252" \
+  env LC_ALL=C grep -qF $'15-M\xe4r-2026 10:20:' "$log"
+timeout 30 wineserver -k 2>/dev/null
+timeout 30 wineserver -w 2>/dev/null
+
 if ((failures > 0)); then
   echo "FAIL: service_e2e_test ($failures failed)"
   exit 1

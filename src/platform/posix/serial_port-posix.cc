@@ -60,7 +60,7 @@ NumberedError OpenError(int error, const std::string& path) {
   if (error == ENOENT || error == ENXIO || error == ENODEV || error == ENOTTY) {
     return NumberedError(kErrPortOpenFailed, "Invalid port number: " + path + ": " + reason);
   }
-  return NumberedError(kErrPortBusy, "Port already open: " + path + ": " + reason);
+  return NumberedError(kErrPortBusy, "Port cannot be opened: " + path + ": " + reason);
 }
 
 }  // namespace

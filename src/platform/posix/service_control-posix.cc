@@ -9,8 +9,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "output/service_log.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 
@@ -22,7 +24,9 @@ constexpr char kUnitName[] = "quellor.service";
 constexpr char kParametersFile[] = "parameters.conf";
 constexpr int32_t kAcceptPauseContinue = 2;
 constexpr int32_t kFirstControlCode = 128;
-// Not a signal: the pipe's marker for "raise the start event".
+constexpr int32_t kLastControlCode = 255;
+// Not signals: the pipe's marker for "raise the start event", and the one
+// for "SIGRTMIN came with a queued value", which follows it as an int.
 constexpr unsigned char kStartMarker = 0;
 // The exit status of a start that failed (EX_CONFIG): the unit names it so
 // that systemd does not restart into the same failure for ever.
@@ -31,15 +35,23 @@ constexpr int kStartFailureExitStatus = 78;
 // message from a process already gone may not be matched to the unit.
 constexpr uint64_t kNotifyBarrierMicroseconds = 2'000'000;
 constexpr int32_t kWatchdogIntervalMs = 1000;
+constexpr unsigned char kQueuedMarker = 0xFF;
 
 // The write end of the pipe, for the signal handler.
 volatile sig_atomic_t g_signal_pipe = -1;
 
-extern "C" void OnSignal(int signal_number) {
+extern "C" void OnSignal(int signal_number, siginfo_t* info, void* /*context*/) {
   const int saved_errno = errno;
-  const unsigned char byte = static_cast<unsigned char>(signal_number);
-  // A full pipe drops the request: the loop is far behind anyway.
-  [[maybe_unused]] ssize_t ignored = write(g_signal_pipe, &byte, 1);
+  unsigned char message[1 + sizeof(int)] = {static_cast<unsigned char>(signal_number)};
+  size_t size = 1;
+  if (signal_number == SIGRTMIN && info != nullptr && info->si_code == SI_QUEUE) {
+    message[0] = kQueuedMarker;
+    std::memcpy(message + 1, &info->si_value.sival_int, sizeof(int));
+    size = sizeof message;
+  }
+  // One write, shorter than PIPE_BUF: the message is never split. A full
+  // pipe drops the request: the loop is far behind anyway.
+  [[maybe_unused]] ssize_t ignored = write(g_signal_pipe, message, size);
   errno = saved_errno;
 }
 
@@ -146,6 +158,8 @@ std::string PosixServiceControl::UnitFolder() {
 
 bool PosixServiceControl::InstallService() {
   const std::string executable = ExecutablePath();
+  // An existing unit is another installation's: it is left as it is.
+  if (FileExists(UnitPath())) return false;
   if (executable.empty() || !WriteFileReplacing(UnitPath(), UnitText(executable), nullptr)) {
     return false;
   }
@@ -205,21 +219,39 @@ void PosixServiceControl::StartWatchdog() {
 
 void PosixServiceControl::CatchSignal(int signal_number) {
   struct sigaction action = {};
-  action.sa_handler = OnSignal;
+  action.sa_sigaction = OnSignal;
   // Every other signal waits until the handler is done. Otherwise a signal
   // arriving with another runs its handler first, nested, and the requests
   // reach the pipe in reverse: systemd's SIGCONT right after its SIGTERM
   // would log "Service Continued" before the stop.
   sigfillset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
+  action.sa_flags = SA_RESTART | SA_SIGINFO;
   if (sigaction(signal_number, &action, nullptr) == 0) caught_.push_back(signal_number);
 }
 
-// One request per byte, each handled to its end before the next is read; a
-// stop ends the program, so nothing queued behind it is delivered.
+// One request per byte (a queued value's bytes follow its marker), each
+// handled to its end before the next is read; a stop ends the program, so
+// nothing queued behind it is delivered.
 void PosixServiceControl::OnSignalPipe() {
   unsigned char byte;
-  while (!stopped_ && read(pipe_[0], &byte, 1) == 1) Deliver(byte);
+  while (!stopped_ && read(pipe_[0], &byte, 1) == 1) {
+    int value = 0;
+    if (byte != kQueuedMarker) {
+      Deliver(byte);
+    } else if (read(pipe_[0], &value, sizeof value) == sizeof value) {
+      DeliverQueued(value);
+    }
+  }
+}
+
+// SIGRTMIN with a queued value carries the control code itself.
+void PosixServiceControl::DeliverQueued(int value) {
+  if (events() == nullptr) return;
+  if (value >= kFirstControlCode && value <= kLastControlCode) {
+    events()->NTService1_Control(value);
+  } else {
+    WriteLog("Control refused: " + std::to_string(value) + " is not a control code (128 to 255)");
+  }
 }
 
 void PosixServiceControl::Deliver(int signal_number) {

@@ -12,17 +12,21 @@
 // The service control component as a systemd service. Requests are signals:
 // SIGTERM, SIGINT and SIGHUP (unless started ignoring it, as nohup does)
 // stop, SIGTSTP pauses, SIGCONT continues (the last two only while pause and
-// continue are accepted), SIGRTMIN+k is control code 128+k. The signal handler only writes the
-// signal's number into a pipe that the loop watches; the events are raised from the loop.
+// continue are accepted), SIGRTMIN+k is control code 128+k, and SIGRTMIN with
+// a queued value (sigqueue) is control code value, 128 to 255; another value
+// is refused with a log line. The signal handler only writes the signal's
+// number (and a queued value) into a pipe that the loop watches; the events
+// are raised from the loop.
 //
 // Interactive is true when standard input is a terminal and systemd did not
 // start the process: start-up errors then show their message and end the
 // program instead of being logged. DebugMode marks a run by hand: no
 // readiness is reported to systemd, even through an inherited socket.
 //
-// -install writes the unit "quellor.service" into UnitFolder(); the
-// per-service settings go to the drop-in "quellor.service.d/parameters.conf"
-// beside it, in sections named "X-" + section, which systemd ignores.
+// -install writes the unit "quellor.service" into UnitFolder() and fails
+// when one is there already (it is never replaced); the per-service settings
+// go to the drop-in "quellor.service.d/parameters.conf" beside it, in
+// sections named "X-" + section, which systemd ignores.
 class PosixServiceControl : public ServiceControlBase {
  public:
   explicit PosixServiceControl(PosixEventLoop& loop);
@@ -50,6 +54,7 @@ class PosixServiceControl : public ServiceControlBase {
  private:
   void OnSignalPipe();
   void Deliver(int signal_number);
+  void DeliverQueued(int value);
   void Notify(const char* state) const;
   void CatchSignal(int signal_number);
   void StartWatchdog();

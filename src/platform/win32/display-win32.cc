@@ -10,7 +10,10 @@
 namespace {
 
 constexpr char kCaption[] = "QuellorService";
-constexpr int kLabelHeight = 20;
+constexpr int kLabelHeight = 24;
+constexpr int kCaptionWidth = 110;
+constexpr int kFrameMargin = 8;
+constexpr int kFrameCaptionHeight = 18;
 
 // The environment switch that leaves message boxes out (tests).
 bool MessageBoxesOff() {
@@ -23,9 +26,13 @@ bool HasStandardOutput() {
   return output != nullptr && output != INVALID_HANDLE_VALUE;
 }
 
-HWND MakeChild(HWND parent, const char* window_class, DWORD style) {
-  return CreateWindowExA(0, window_class, "", WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
-                         nullptr, GetModuleHandleA(nullptr), nullptr);
+HWND MakeChild(HWND parent, int id, const char* window_class, const char* text, DWORD style,
+               HGDIOBJ font) {
+  const HWND child = CreateWindowExA(0, window_class, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0,
+                                     0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                     GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  return child;
 }
 
 }  // namespace
@@ -63,20 +70,22 @@ void Win32Display::CreateParts() {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
   const HWND window = loop_.window();
-  label_ = MakeChild(window, "STATIC", SS_LEFT);
-  text_box_ = MakeChild(window, "EDIT",
+  const HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
+  caption_ = MakeChild(window, kLabel1, "STATIC", "Bytes Received:", SS_LEFT, font);
+  count_ = MakeChild(window, kBytesReceived, "STATIC", "", SS_LEFT, font);
+  frame_ = MakeChild(window, kFrame, "BUTTON", "Latest File ", BS_GROUPBOX, font);
+  text_box_ = MakeChild(window, kReceived, "EDIT", "",
                         WS_BORDER | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
-                            ES_AUTOVSCROLL | ES_AUTOHSCROLL);
-  status_bar_ = MakeChild(window, STATUSCLASSNAMEA, SBARS_SIZEGRIP);
-  SendMessageA(text_box_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)),
-               TRUE);
+                            ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                        GetStockObject(ANSI_FIXED_FONT));
+  status_bar_ = MakeChild(window, kStatusBar, STATUSCLASSNAMEA, "", SBARS_SIZEGRIP, font);
   // An edit box holds 30000 characters unless told more; reports are cut
   // at 25000, which fits, but the limit costs nothing.
   SendMessageA(text_box_, EM_SETLIMITTEXT, 0, 0);
   RECT client;
   GetClientRect(window, &client);
   Layout(client.right, client.bottom);
-  SetWindowTextA(label_, bytes_received_.c_str());
+  SetWindowTextA(count_, bytes_received_.c_str());
   SetWindowTextA(text_box_, received_.c_str());
   for (int panel = 1; panel <= 2; ++panel) SetStatusPanel(panel, panels_[panel - 1]);
 }
@@ -89,9 +98,14 @@ void Win32Display::Layout(int width, int height) {
   const int bar_height = bar.bottom - bar.top;
   const int parts[2] = {width / 3, -1};
   SendMessageA(status_bar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
-  MoveWindow(label_, 4, 2, width - 8, kLabelHeight - 4, TRUE);
-  MoveWindow(text_box_, 0, kLabelHeight, width, std::max(0, height - kLabelHeight - bar_height),
-             TRUE);
+  MoveWindow(caption_, 4, 4, kCaptionWidth, kLabelHeight - 6, TRUE);
+  MoveWindow(count_, kCaptionWidth + 8, 4, std::max(0, width - kCaptionWidth - 12),
+             kLabelHeight - 6, TRUE);
+  const int frame_height = std::max(0, height - kLabelHeight - bar_height - 2);
+  MoveWindow(frame_, 2, kLabelHeight, std::max(0, width - 4), frame_height, TRUE);
+  MoveWindow(text_box_, 2 + kFrameMargin, kLabelHeight + kFrameCaptionHeight,
+             std::max(0, width - 4 - 2 * kFrameMargin),
+             std::max(0, frame_height - kFrameCaptionHeight - kFrameMargin), TRUE);
 }
 
 void Win32Display::ShowReceived(const std::string& text) {
@@ -101,7 +115,7 @@ void Win32Display::ShowReceived(const std::string& text) {
 
 void Win32Display::ShowBytesReceived(const std::string& text) {
   bytes_received_ = text;
-  if (label_ != nullptr) SetWindowTextA(label_, bytes_received_.c_str());
+  if (count_ != nullptr) SetWindowTextA(count_, bytes_received_.c_str());
 }
 
 void Win32Display::SetStatusPanel(int panel, const std::string& text) {

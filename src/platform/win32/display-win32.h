@@ -9,10 +9,12 @@
 #include "platform/display.h"
 #include "platform/win32/event_loop-win32.h"
 
-// The main window's visible parts on the loop's window: a count label, a
-// read-only multi-line box in a fixed font for the latest report and a
-// two-panel status bar. They are made the first time the window is shown;
-// without a desktop nothing can be shown and only the texts are kept.
+// The main window's visible parts on the loop's window: the caption Label1
+// "Bytes Received:" and the count beside it ("0" until the first receipt), a
+// frame captioned "Latest File " around a read-only multi-line box in a
+// fixed-pitch font for the latest report, and a two-panel status bar. They
+// are made the first time the window is shown, with the child window ids
+// below; without a desktop nothing can be shown and only the texts are kept.
 //
 // ShowMessage writes the text as one line to standard output when the
 // process has one, then shows a message box with an OK button. Setting the
@@ -20,6 +22,8 @@
 // tests read the text without a person to answer it.
 class Win32Display : public Display {
  public:
+  enum ChildId { kLabel1 = 101, kBytesReceived, kFrame, kReceived, kStatusBar };
+
   explicit Win32Display(Win32EventLoop& loop);
   ~Win32Display() override;
   Win32Display(const Win32Display&) = delete;
@@ -44,10 +48,12 @@ class Win32Display : public Display {
 
   // The latest texts, also for parts made later.
   std::string received_;
-  std::string bytes_received_;
+  std::string bytes_received_ = "0";
   std::string panels_[2];
 
-  HWND label_ = nullptr;
+  HWND caption_ = nullptr;
+  HWND count_ = nullptr;
+  HWND frame_ = nullptr;
   HWND text_box_ = nullptr;
   HWND status_bar_ = nullptr;
 };

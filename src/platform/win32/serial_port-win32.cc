@@ -21,7 +21,7 @@ std::string SystemMessage(DWORD error) {
 NumberedError OpenError(DWORD error, const std::string& path) {
   const std::string reason = SystemMessage(error);
   if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
-    return NumberedError(kErrPortBusy, "Port already open: " + path + ": " + reason);
+    return NumberedError(kErrPortBusy, "Port cannot be opened: " + path + ": " + reason);
   }
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
       error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME) {
