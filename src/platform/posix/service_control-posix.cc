@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/posix/unit_template.h"
 #include "platform/profile.h"
 
 namespace {
@@ -42,55 +43,36 @@ std::string ExecutablePath() {
   return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : "";
 }
 
-// A path as one quoted word of a unit file: backslash and quote escaped, "%"
-// doubled so it is not taken for a specifier.
-std::string UnitWord(const std::string& path) {
-  std::string word = "\"";
+// A path as the inside of a quoted word of a unit file: backslash and quote
+// escaped, "%" doubled so it is not taken for a specifier.
+std::string UnitEscaped(const std::string& path) {
+  std::string escaped;
   for (char c : path) {
-    if (c == '\\' || c == '"') word += '\\';
-    if (c == '%') word += '%';
-    word += c;
+    if (c == '\\' || c == '"') escaped += '\\';
+    if (c == '%') escaped += '%';
+    escaped += c;
   }
-  return word + "\"";
+  return escaped;
 }
 
-// The settings, the log and the "Data" fallback live in the program folder,
-// and the default data folder under /var/lib/quellor: both stay writable.
-// Devices stay reachable (no PrivateDevices) so the serial line can be opened.
+void Substitute(const std::string& placeholder, const std::string& value, std::string& text) {
+  for (size_t at = text.find(placeholder); at != std::string::npos;
+       at = text.find(placeholder, at + value.size())) {
+    text.replace(at, placeholder.size(), value);
+  }
+}
+
+// The unit text is shared with the Debian package, which fills in the same
+// placeholders for /opt/quellor (packaging/quellor.service.in). The settings,
+// the log and the "Data" fallback live in the program folder, and the default
+// data folder under /var/lib/quellor: both stay writable. Devices stay
+// reachable (no PrivateDevices) so the serial line can be opened.
 std::string UnitText(const std::string& executable) {
-  const std::string program_folder = executable.substr(0, executable.rfind('/'));
-  return "# Written by QuellorService -install; removed by QuellorService -uninstall.\n"
-         "[Unit]\n"
-         "Description=Quellor Service\n"
-         "After=local-fs.target\n"
-         "\n"
-         "[Service]\n"
-         "Type=notify\n"
-         "ExecStart=" +
-         UnitWord(executable) +
-         "\n"
-         "Restart=on-failure\n"
-         "RestartSec=5\n"
-         "StateDirectory=quellor quellor/reports\n"
-         "NoNewPrivileges=yes\n"
-         "PrivateTmp=yes\n"
-         "ProtectSystem=full\n"
-         "ReadWritePaths=" +
-         UnitWord("-" + program_folder) +
-         "\n"
-         "ProtectKernelTunables=yes\n"
-         "ProtectKernelModules=yes\n"
-         "ProtectKernelLogs=yes\n"
-         "ProtectControlGroups=yes\n"
-         "RestrictNamespaces=yes\n"
-         "RestrictRealtime=yes\n"
-         "RestrictSUIDSGID=yes\n"
-         "LockPersonality=yes\n"
-         "MemoryDenyWriteExecute=yes\n"
-         "SystemCallArchitectures=native\n"
-         "\n"
-         "[Install]\n"
-         "WantedBy=multi-user.target\n";
+  std::string text = kUnitTemplate;
+  Substitute("@QUELLOR_EXECUTABLE@", UnitEscaped(executable), text);
+  Substitute("@QUELLOR_PROGRAM_FOLDER@", UnitEscaped(executable.substr(0, executable.rfind('/'))),
+             text);
+  return "# Written by QuellorService -install; removed by QuellorService -uninstall.\n" + text;
 }
 
 std::string UnitPath() { return JoinPath(PosixServiceControl::UnitFolder(), kUnitName); }
