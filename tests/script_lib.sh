@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # Shell helpers of the end-to-end test scripts, sourced by them: checks and
 # their verdict, a journal printer on a pseudo-terminal, report waits. The
 # sourcing script sets $work (its scratch folder) and $data (the data folder

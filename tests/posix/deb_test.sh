@@ -10,6 +10,7 @@ set -uo pipefail
 build=$(cd "${1:?usage: deb_test.sh LINUX_BUILD_DIR}" && pwd)
 work=$(mktemp -d /tmp/quellor-deb.XXXXXX)
 data=/var/lib/quellor/reports
+# shellcheck source=tests/script_lib.sh
 source "$(dirname "$0")/../script_lib.sh"
 program=/opt/quellor
 unit=/lib/systemd/system/quellor.service

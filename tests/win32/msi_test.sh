@@ -9,6 +9,7 @@ set -uo pipefail
 build=$(cd "${1:?usage: msi_test.sh WINDOWS_BUILD_DIR}" && pwd)
 work=$(mktemp -d /tmp/quellor-msi.XXXXXX)
 data="$work/data"
+# shellcheck source=tests/win32/wine_lib.sh
 source "$(dirname "$0")/wine_lib.sh"
 program="$WINEPREFIX/drive_c/Program Files/Quellor"
 services='HKLM\SYSTEM\CurrentControlSet\Services\Quellor'

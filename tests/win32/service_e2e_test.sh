@@ -13,6 +13,7 @@ data="$work/data"
 log="$program/QuellorService.log"
 installed=""
 trickle_pid=""
+# shellcheck source=tests/win32/wine_lib.sh
 source "$(dirname "$0")/wine_lib.sh"
 
 # True when the file holds exactly $2, its backslash escapes (\r, \t, ...) applied.

@@ -1,7 +1,9 @@
+# shellcheck shell=bash disable=SC2154
 # Shell helpers of the Windows end-to-end scripts, sourced by them: bounded
 # Wine commands, the service's processes, a journal printer on COM1. The
 # sourcing script sets $build (the Windows build folder), $work (its scratch
 # folder) and $data (the data folder the service files into).
+# shellcheck source=tests/script_lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../script_lib.sh"
 
 export WINEPREFIX="${WINEPREFIX:-${HOME:-/root}/.wine-quellor}"
