@@ -8,7 +8,6 @@
 set -uo pipefail
 
 build=$(cd "${1:?usage: deb_test.sh LINUX_BUILD_DIR}" && pwd)
-work=$(mktemp -d /tmp/quellor-deb.XXXXXX)
 data=/var/lib/quellor/reports
 # shellcheck source=tests/script_lib.sh
 source "$(dirname "$0")/../script_lib.sh"
@@ -30,13 +29,24 @@ cleanup() {
 logged() { "$@" >>"$work/dpkg.log" 2>&1; }
 
 [[ $(id -u) == 0 ]] || { echo "FAIL: deb_test installs a package: run it as root"; exit 1; }
+marker='; written by deb_test'
 if dpkg-query -W -f='${Status}' quellor 2>/dev/null | grep -q ' installed$'; then
-  echo "FAIL: quellor is installed on this machine; deb_test would replace it"
-  exit 1
+  if ! grep -qxF "$marker" "$machine_ini" 2>/dev/null; then
+    echo "FAIL: quellor is installed on this machine; deb_test would replace it"
+    exit 1
+  fi
+  dpkg -P quellor >/dev/null 2>&1  # left by a run that was killed
+  rm -f "$machine_ini"
 fi
 for folder in "$program" /var/lib/quellor; do [[ -e $folder ]] || made+=("$folder"); done
+work=$(mktemp -d /tmp/quellor-deb.XXXXXX)
 trap cleanup EXIT
 touch "$work/start"
+# A per-machine settings file wins over the package's sample and is not the
+# package's: the conffile stays as shipped. Written first, it marks the
+# package as this test's until the end.
+mkdir -p "$program"
+printf '%s\n' "$marker" '[Quellor Service]' 'EndOfFileTimeInterval=1000' >"$machine_ini"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 deb="$build/quellor_${version}_amd64.deb"
@@ -63,10 +73,7 @@ check "systemd-analyze verify accepts the unit" systemd-analyze verify "$unit"
 
 # ---- The installed program on a pty -----------------------------------------
 start_pty_printer
-# A per-machine settings file wins over the package's sample and is not the
-# package's: the conffile stays as shipped.
-printf '%s\n' '[Quellor Service]' "CommDevice=$pty_path" 'EndOfFileTimeInterval=1000' \
-  >"$machine_ini"
+echo "CommDevice=$pty_path" >>"$machine_ini"
 "$program/QuellorService" -debug </dev/null >"$work/debug.out" 2>&1 &
 debug_pid=$!
 sleep 1

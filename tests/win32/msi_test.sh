@@ -57,6 +57,8 @@ check "the service is \"Quellor Service\", own process, automatic start" \
 check "Parameters\\TimerInterval = 10000" \
   grep -Eq 'TimerInterval +REG_SZ +10000$' <<<"$(w reg query "$services\\Parameters")"
 check "version $version is registered" test "$(product_versions)" = "$version"
+check "the program's version resource says $version" \
+  grep -qx "$version" <(strings -el "$program/QuellorService.exe" | grep -A1 -x ProductVersion)
 
 # ---- An engineer's settings, a start and a journal --------------------------
 mkdir -p "$data"
