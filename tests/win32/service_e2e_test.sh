@@ -7,45 +7,15 @@
 set -uo pipefail
 
 build=$(cd "${1:?usage: service_e2e_test.sh WINDOWS_BUILD_DIR}" && pwd)
-controller_exe="$build/tools/service_controller/service_controller.exe"
-export WINEPREFIX="${WINEPREFIX:-${HOME:-/root}/.wine-quellor}"
-export WINEDEBUG=-all
-export QUELLOR_NO_MSGBOX=1  # message boxes: their text on standard output only
-
 work=$(mktemp -d /tmp/quellor-e2e.XXXXXX)
 program="$work/program"
 data="$work/data"
 log="$program/QuellorService.log"
-failures=0
 installed=""
-feeder_pid=""
 trickle_pid=""
-old_com1=""
+# shellcheck source=tests/win32/wine_lib.sh
+source "$(dirname "$0")/wine_lib.sh"
 
-pass() { echo "PASS: $*"; }
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-check() {
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-# A Wine command, bounded, with its output's CR removed.
-w() { timeout 60 wine "$@" 2>/dev/null | tr -d '\r'; }
-controller() { w "$controller_exe" "$@"; }
-windows_path() { echo "Z:${1//\//\\}"; }
-# Waits up to $2 seconds for a file matching the find pattern $1 under $data.
-wait_for_report() {
-  local pattern=$1 seconds=$2 found
-  for ((i = 0; i < seconds * 5; i++)); do
-    found=$(find "$data" -name "$pattern" 2>/dev/null | head -n 1)
-    [[ -n $found ]] && echo "$found" && return 0
-    sleep 0.2
-  done
-  return 1
-}
 # True when the file holds exactly $2, its backslash escapes (\r, \t, ...) applied.
 same_bytes() { cmp -s <(printf '%b' "$2") "$1"; }
 # True when the file holds $2 (escapes applied) somewhere.
@@ -64,13 +34,6 @@ timestamp_of() {
   echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]} $year  ${BASH_REMATCH[3]}:${BASH_REMATCH[4]}:${BASH_REMATCH[5]}"
 }
 log_lines() { tr -d '\r' <"$log" 2>/dev/null | cut -c23-; }
-# The processes of this prefix whose command line names the copied program.
-our_processes() {
-  local pid
-  for pid in $(pgrep -f 'QuellorService.exe'); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
-  done
-}
 
 cleanup() {
   [[ -n $trickle_pid ]] && kill "$trickle_pid" 2>/dev/null
@@ -78,15 +41,7 @@ cleanup() {
     w net stop Quellor >/dev/null
     w "$program/QuellorService.exe" -uninstall >/dev/null
   fi
-  if [[ -n $old_com1 ]]; then
-    w reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$old_com1" /f >/dev/null
-  else
-    w reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null
-  fi
-  exec 7>&- 2>/dev/null
-  [[ -n $feeder_pid ]] && kill "$feeder_pid" 2>/dev/null
-  timeout 30 wineserver -k 2>/dev/null
-  timeout 30 wineserver -w 2>/dev/null
+  stop_printer
   if ((failures > 0)) && [[ -f $log ]]; then
     echo "--- QuellorService.log"
     tr -d '\r' <"$log"
@@ -98,10 +53,7 @@ trap cleanup EXIT
 for file in "$build/QuellorService.exe" "$controller_exe"; do
   [[ -f $file ]] || { echo "FAIL: $file is not built"; exit 1; }
 done
-if [[ ! -d $WINEPREFIX ]]; then
-  timeout 300 wineboot -i >/dev/null 2>&1
-  timeout 120 wineserver -w
-fi
+ensure_prefix
 
 # ---- The program folder, as an administrator prepares it -----------------
 mkdir -p "$program" "$data"
@@ -109,36 +61,8 @@ cp "$build/QuellorService.exe" "$program/"
 printf '%s\r\n' '[Quellor Service]' "DataFolder=$(windows_path "$data")" \
   'EndOfFileTimeInterval=1000' 'CommPort=1' 'Settings=19200,n,8,1' >"$program/QuellorService.ini"
 
-# ---- A printer on COM1: a pty whose master we write -----------------------
-mkfifo "$work/line"
-python3 - "$work/line" >"$work/pty" <<'EOF' &
-import os, pty, select, sys, tty
-master, slave = pty.openpty()
-tty.setraw(slave)
-print(os.ttyname(slave), flush=True)
-line = os.open(sys.argv[1], os.O_RDONLY)
-while True:
-    ready, _, _ = select.select([line, master], [], [])
-    if master in ready:
-        os.read(master, 4096)  # whatever the port sends back is dropped
-    if line in ready:
-        data = os.read(line, 4096)
-        if not data:
-            break
-        os.write(master, data)
-EOF
-feeder_pid=$!
-exec 7>"$work/line"
-pty_path=$(head -n 1 "$work/pty")
-[[ $pty_path == /dev/pts/* ]] || { echo "FAIL: no pty"; exit 1; }
-
-old_com1=$(w reg query 'HKLM\Software\Wine\Ports' /v COM1 | awk '$1 == "COM1" {print $3}')
-w reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty_path" /f >/dev/null
-# Wine reads the port mapping when its server starts; -p keeps the server
-# (and the service) alive while no other Wine program runs.
-timeout 30 wineserver -k 2>/dev/null
-timeout 30 wineserver -w 2>/dev/null
-wineserver -p
+# ---- A printer on COM1 ------------------------------------------------------
+start_printer
 
 # ---- Install ---------------------------------------------------------------
 w "$program/QuellorService.exe" -uninstall >/dev/null  # a leftover of an aborted run
@@ -203,6 +127,7 @@ trickle_pid=$!
 sleep 1
 w net stop Quellor >/dev/null
 kill "$trickle_pid" 2>/dev/null
+installed=""
 trickle_pid=""
 check "net stop Quellor reaches STOPPED" controller wait STOPPED 30
 message=$(find "$data" -name 'OperatorMessageJournal_*.xml' | head -n 1)
@@ -217,7 +142,7 @@ check "the log has 'Service paused', 'Service Continued', 'Control: 200', 'Servi
   test "$(log_lines | grep -xE 'Service paused|Service Continued|Control: 200|Service stopped')" \
   = "$expected_order"
 check "'Service stopped' is the log's last line" test "$(log_lines | tail -n 1)" = 'Service stopped'
-for ((i = 0; i < 50; i++)); do [[ -z $(our_processes) ]] && break; sleep 0.2; done
+wait_for_exit
 check "the service process has ended" test -z "$(our_processes)"
 
 # ---- Started by hand, then uninstall ----------------------------------------
@@ -256,8 +181,4 @@ check "the log stamp is '15-Mär-2026 10:20:..' in code page 1252" \
 timeout 30 wineserver -k 2>/dev/null
 timeout 30 wineserver -w 2>/dev/null
 
-if ((failures > 0)); then
-  echo "FAIL: service_e2e_test ($failures failed)"
-  exit 1
-fi
-echo "PASS: service_e2e_test"
+finish service_e2e_test

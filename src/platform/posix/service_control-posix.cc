@@ -14,6 +14,7 @@
 
 #include "output/service_log.h"
 #include "platform/file_system.h"
+#include "platform/posix/unit_template.h"
 #include "platform/profile.h"
 
 namespace {
@@ -28,8 +29,9 @@ constexpr int32_t kLastControlCode = 255;
 // Not signals: the pipe's marker for "raise the start event", and the one
 // for "SIGRTMIN came with a queued value", which follows it as an int.
 constexpr unsigned char kStartMarker = 0;
-// The exit status of a start that failed (EX_CONFIG): the unit names it so
-// that systemd does not restart into the same failure for ever.
+// The exit status of a start that failed (EX_CONFIG): the unit template
+// names it in RestartPreventExitStatus= so that systemd does not restart
+// into the same failure for ever.
 constexpr int kStartFailureExitStatus = 78;
 // How long the start failure waits for systemd to take its status line: a
 // message from a process already gone may not be matched to the unit.
@@ -61,60 +63,36 @@ std::string ExecutablePath() {
   return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : "";
 }
 
-// A path as one quoted word of a unit file: backslash and quote escaped, "%"
-// doubled so it is not taken for a specifier.
-std::string UnitWord(const std::string& path) {
-  std::string word = "\"";
+// A path as the inside of a quoted word of a unit file: backslash and quote
+// escaped, "%" doubled so it is not taken for a specifier.
+std::string UnitEscaped(const std::string& path) {
+  std::string escaped;
   for (char c : path) {
-    if (c == '\\' || c == '"') word += '\\';
-    if (c == '%') word += '%';
-    word += c;
+    if (c == '\\' || c == '"') escaped += '\\';
+    if (c == '%') escaped += '%';
+    escaped += c;
   }
-  return word + "\"";
+  return escaped;
 }
 
-// The settings, the log and the "Data" fallback live in the program folder,
-// and the default data folder under /var/lib/quellor: both stay writable.
-// Devices stay reachable (no PrivateDevices) so the serial line can be opened.
+void Substitute(const std::string& placeholder, const std::string& value, std::string& text) {
+  for (size_t at = text.find(placeholder); at != std::string::npos;
+       at = text.find(placeholder, at + value.size())) {
+    text.replace(at, placeholder.size(), value);
+  }
+}
+
+// The unit text is shared with the Debian package, which fills in the same
+// placeholders for /opt/quellor (packaging/quellor.service.in). The settings,
+// the log and the "Data" fallback live in the program folder, and the default
+// data folder under /var/lib/quellor: both stay writable. Devices stay
+// reachable (no PrivateDevices) so the serial line can be opened.
 std::string UnitText(const std::string& executable) {
-  const std::string program_folder = executable.substr(0, executable.rfind('/'));
-  return "# Written by QuellorService -install; removed by QuellorService -uninstall.\n"
-         "[Unit]\n"
-         "Description=Quellor Service\n"
-         "After=local-fs.target\n"
-         "\n"
-         "[Service]\n"
-         "Type=notify\n"
-         "ExecStart=" +
-         UnitWord(executable) +
-         "\n"
-         "Restart=on-failure\n"
-         "RestartSec=5\n"
-         "RestartPreventExitStatus=" +
-         std::to_string(kStartFailureExitStatus) +
-         "\n"
-         // Restarts a loop that stopped turning: it pings every second.
-         "WatchdogSec=30s\n"
-         "StateDirectory=quellor quellor/reports\n"
-         "NoNewPrivileges=yes\n"
-         "PrivateTmp=yes\n"
-         "ProtectSystem=full\n"
-         "ReadWritePaths=" +
-         UnitWord("-" + program_folder) +
-         "\n"
-         "ProtectKernelTunables=yes\n"
-         "ProtectKernelModules=yes\n"
-         "ProtectKernelLogs=yes\n"
-         "ProtectControlGroups=yes\n"
-         "RestrictNamespaces=yes\n"
-         "RestrictRealtime=yes\n"
-         "RestrictSUIDSGID=yes\n"
-         "LockPersonality=yes\n"
-         "MemoryDenyWriteExecute=yes\n"
-         "SystemCallArchitectures=native\n"
-         "\n"
-         "[Install]\n"
-         "WantedBy=multi-user.target\n";
+  std::string text = kUnitTemplate;
+  Substitute("@QUELLOR_EXECUTABLE@", UnitEscaped(executable), text);
+  Substitute("@QUELLOR_PROGRAM_FOLDER@", UnitEscaped(executable.substr(0, executable.rfind('/'))),
+             text);
+  return "# Written by QuellorService -install; removed by QuellorService -uninstall.\n" + text;
 }
 
 std::string UnitPath() { return JoinPath(PosixServiceControl::UnitFolder(), kUnitName); }
