@@ -10,6 +10,7 @@
 
 #include "output/service_log.h"
 #include "output/text_helpers.h"
+#include "output/well_formed_xml.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -234,6 +235,12 @@ bool AppendToIndex(const std::string& path, const std::string& report_name,
   std::string loaded, error;
   if (!ReadWholeFile(path, &loaded, &error)) {
     *reason = "cannot read '" + path + "': " + error;
+    return false;
+  }
+  // The DOM library takes documents that are not well-formed (and stops at
+  // a NUL byte): what it would write back could lose entries.
+  if (!IsWellFormedXml(loaded)) {
+    *reason = "'" + path + "' is not well-formed XML";
     return false;
   }
   pugi::xml_document document;
