@@ -124,6 +124,15 @@ bool EnsureFolder(const std::string& path, std::string* reason) {
   return false;
 }
 
+// Removes the temporary files an earlier run left in folder. They all
+// predate this process: one sweep per folder and run finds them.
+void SweepOnce(const std::string& folder) {
+  static std::string swept;
+  if (folder == swept) return;
+  RemoveStaleTemporaries(folder);
+  swept = folder;
+}
+
 // stem, or stem_2, stem_3, ... : the first whose .htm and .xml are both free,
 // so that a report never replaces one filed in the same second.
 std::string FreeStem(const std::string& folder, const std::string& stem) {
@@ -144,6 +153,7 @@ bool FileReport(const std::string& data_folder, const std::string& report_name,
   const std::string year_folder = JoinPath(data_folder, std::to_string(t.year));
   const std::string month_folder = JoinPath(year_folder, MonthNames().at(t.month - 1));
   if (!EnsureFolder(year_folder, reason) || !EnsureFolder(month_folder, reason)) return false;
+  SweepOnce(month_folder);
   const std::string stem = FreeStem(month_folder, report_name + "_" + FormatFileTime(t));
   if (!WriteReportFiles(JoinPath(month_folder, stem + ".htm"),
                         JoinPath(month_folder, stem + ".xml"), report_name, report_text, reason)) {

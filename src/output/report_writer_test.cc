@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <ostream>
 #include <pugixml.hpp>
@@ -292,6 +293,17 @@ TEST_F(ReportWriterTest, ReadOnlyIndexIsLeftUnchangedAndLogged) {
   ExpectOneLogLineNaming({"SystemErrorJournal", InMonth("dir.xml")});
   EXPECT_EQ(std::distance(fs::directory_iterator(data_ / "2005/Jan"), fs::directory_iterator{}), 5)
       << "two reports and the index, no temporary file";
+}
+
+TEST_F(ReportWriterTest, TemporaryFilesLeftByAnEarlierRunAreRemoved) {
+  std::filesystem::create_directories(data_ / "2005/Jan");
+  WriteBytes(InMonth("dir.xml.tmp4242_1"), "<?xml version=\"1.0\"?>\r\n<Rep");
+  std::filesystem::last_write_time(
+      InMonth("dir.xml.tmp4242_1"),
+      std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  Write();
+  EXPECT_FALSE(FileExists(InMonth("dir.xml.tmp4242_1")));
+  EXPECT_TRUE(FileExists(InMonth("dir.xml")));
 }
 
 TEST_F(ReportWriterTest, DeletedIndexIsCreatedAgainWithTheNextReport) {
