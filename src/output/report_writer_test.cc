@@ -295,6 +295,18 @@ TEST_F(ReportWriterTest, ReadOnlyIndexIsLeftUnchangedAndLogged) {
       << "two reports and the index, no temporary file";
 }
 
+TEST_F(ReportWriterTest, IndexSpoiledSinceTheLastUpdateIsLeftAlone) {
+  Write();
+  clock_.Set({2005, 1, 24, 19, 51, 0});
+  Write();
+  const std::string spoiled = ReadBytes(InMonth("dir.xml")) + '\0' + "</Reports>";
+  WriteBytes(InMonth("dir.xml"), spoiled);
+  clock_.Set({2005, 1, 24, 19, 52, 0});
+  Write();
+  EXPECT_EQ(ReadBytes(InMonth("dir.xml")), spoiled);
+  ExpectOneLogLineNaming({kName, InMonth("dir.xml")});
+}
+
 TEST_F(ReportWriterTest, TemporaryFilesLeftByAnEarlierRunAreRemoved) {
   std::filesystem::create_directories(data_ / "2005/Jan");
   WriteBytes(InMonth("dir.xml.tmp4242_1"), "<?xml version=\"1.0\"?>\r\n<Rep");
