@@ -10,6 +10,7 @@
 
 #include "output/service_log.h"
 #include "output/text_helpers.h"
+#include "output/well_formed_xml.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -123,6 +124,15 @@ bool EnsureFolder(const std::string& path, std::string* reason) {
   return false;
 }
 
+// Removes the temporary files an earlier run left in folder. They all
+// predate this process: one sweep per folder and run finds them.
+void SweepOnce(const std::string& folder) {
+  static std::string swept;
+  if (folder == swept) return;
+  RemoveStaleTemporaries(folder);
+  swept = folder;
+}
+
 // stem, or stem_2, stem_3, ... : the first whose .htm and .xml are both free,
 // so that a report never replaces one filed in the same second.
 std::string FreeStem(const std::string& folder, const std::string& stem) {
@@ -143,6 +153,7 @@ bool FileReport(const std::string& data_folder, const std::string& report_name,
   const std::string year_folder = JoinPath(data_folder, std::to_string(t.year));
   const std::string month_folder = JoinPath(year_folder, MonthNames().at(t.month - 1));
   if (!EnsureFolder(year_folder, reason) || !EnsureFolder(month_folder, reason)) return false;
+  SweepOnce(month_folder);
   const std::string name_and_time = report_name + "_" + FormatFileTime(t);
   const std::string stem = FreeStem(month_folder, name_and_time);
   if (!WriteReportFiles(JoinPath(month_folder, stem + ".htm"),
@@ -231,6 +242,19 @@ pugi::xml_node AppendEntry(pugi::xml_node reports, const std::string& report_nam
   return report;
 }
 
+// The index this writer saved last. It is well-formed (a checked index with
+// one more entry), so finding it unchanged spares the next update the check,
+// which at 10,000 entries costs more than all the rest of the update.
+struct SavedIndexCopy {
+  std::string path;
+  std::string text;
+};
+
+SavedIndexCopy& LastSaved() {
+  static SavedIndexCopy last;
+  return last;
+}
+
 // Loads the index at path, appends the entry and writes it back. An index
 // that cannot be read or parsed is left as it is.
 bool AppendToIndex(const std::string& path, const std::string& report_name,
@@ -239,6 +263,13 @@ bool AppendToIndex(const std::string& path, const std::string& report_name,
   std::string loaded, error;
   if (!ReadWholeFile(path, &loaded, &error)) {
     *reason = "cannot read '" + path + "': " + error;
+    return false;
+  }
+  // The DOM library takes documents that are not well-formed (and stops at
+  // a NUL byte): what it would write back could lose entries.
+  SavedIndexCopy& last = LastSaved();
+  if ((path != last.path || loaded != last.text) && !IsWellFormedXml(loaded)) {
+    *reason = "'" + path + "' is not well-formed XML";
     return false;
   }
   pugi::xml_document document;
@@ -251,7 +282,10 @@ bool AppendToIndex(const std::string& path, const std::string& report_name,
   }
   pugi::xml_node entry =
       AppendEntry(document.document_element(), report_name, timestamp, xml_file_name);
-  return WriteFile(path, SavedIndex(loaded, document, entry), reason);
+  std::string saved = SavedIndex(loaded, document, entry);
+  if (!WriteFile(path, saved, reason)) return false;
+  last = {path, std::move(saved)};
+  return true;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <ostream>
 #include <pugixml.hpp>
@@ -215,7 +216,9 @@ TEST_F(ReportWriterTest, IndexesOfAnyShapeGetTheEntryAsTheirLastChild) {
       kDeclaration + "<Reports/>\r\n",
       kDeclaration + "<Reports>" + old_entry + "</Reports >\n<!-- kept -->\n",
       "<Index>\n  " + old_entry + "\n</Index>",
-      kDeclaration + "<Reports>" + old_entry + "</Reports><Stray/>trailing text",
+      // Written on a system with a single-byte code page: "M\xe4r" is not UTF-8.
+      kDeclaration + "<Reports>" + old_entry +
+          "<Report><Timestamp>01 M\xe4r 2005</Timestamp></Report>\r\n</Reports>",
   };
   const std::string entry = AppendedEntry(kName, "24 Jan 2005  19:50:34", kStem + ".xml");
   for (const std::string& before : indexes) {
@@ -228,33 +231,50 @@ TEST_F(ReportWriterTest, IndexesOfAnyShapeGetTheEntryAsTheirLastChild) {
     std::vector<std::string> files = IndexedFiles();
     ASSERT_FALSE(files.empty()) << after;
     EXPECT_EQ(files.back(), kStem + ".xml") << after;
-    EXPECT_EQ(files.size(), before.find(old_entry) == std::string::npos ? 1u : 2u) << after;
+    EXPECT_EQ(files.size(), Occurrences(before, "<Report>") + 1) << after;
   }
   EXPECT_EQ(Log(), "");
 }
 
-TEST_F(ReportWriterTest, UnloadableIndexIsLeftAloneButReportsAreStored) {
-  const std::string valid = FirstIndex(kName, "24 Jan 2005  19:50:34", kStem + ".xml");
-  for (const std::string& broken : {"this is not XML"s, valid.substr(0, valid.size() / 2)}) {
-    TempFolder log;
-    SetLogTarget(log.path(), clock_);
-    Write();
-    WriteBytes(InMonth("dir.xml"), broken);
-    clock_.Set({2005, 1, 24, 19, 51, 0});
-    Write("SystemErrorJournal");
-    clock_.Set({2005, 1, 24, 19, 50, 34});
+struct IndexCase {
+  const char* label;
+  std::string index;
+};
 
-    EXPECT_EQ(ReadBytes(InMonth("dir.xml")), broken);
-    EXPECT_TRUE(FileExists(InMonth("SystemErrorJournal_24Jan05_195100.htm")));
-    EXPECT_TRUE(FileExists(InMonth("SystemErrorJournal_24Jan05_195100.xml")));
-    std::string line = ReadBytes(log / "QuellorService.log");
-    EXPECT_EQ(line.rfind("24-Jan-2005 19:51:00  ", 0), 0u) << line;
-    EXPECT_EQ(Occurrences(line, "\r\n"), 1u) << line;
-    EXPECT_NE(line.find("SystemErrorJournal"), std::string::npos) << line;
-    EXPECT_NE(line.find(InMonth("dir.xml")), std::string::npos) << line;
-    std::filesystem::remove_all(data_ / "2005");
-  }
+void PrintTo(const IndexCase& index_case, std::ostream* out) { *out << index_case.label; }
+
+class MalformedIndexTest : public ReportWriterTest,
+                           public ::testing::WithParamInterface<IndexCase> {};
+
+TEST_P(MalformedIndexTest, IsLeftAloneButTheReportIsStoredAndLogged) {
+  std::filesystem::create_directories(data_ / "2005/Jan");
+  WriteBytes(InMonth("dir.xml"), GetParam().index);
+  Write();
+  EXPECT_EQ(ReadBytes(InMonth("dir.xml")), GetParam().index);
+  EXPECT_TRUE(FileExists(InMonth(kStem + ".htm")));
+  EXPECT_TRUE(FileExists(InMonth(kStem + ".xml")));
+  ExpectOneLogLineNaming({"24-Jan-2005 19:50:34  ", kName, InMonth("dir.xml")});
 }
+
+const std::string kValidIndex = FirstIndex(kName, "24 Jan 2005  19:50:34", "Old.xml");
+
+INSTANTIATE_TEST_SUITE_P(
+    Broken, MalformedIndexTest,
+    ::testing::Values(IndexCase{"NotXml", "this is not XML"},
+                      IndexCase{"Truncated", kValidIndex.substr(0, kValidIndex.size() / 2)},
+                      IndexCase{"MismatchedTags", "<Reports><Report></Reports></Report>"},
+                      IndexCase{"UndefinedEntity", "<Reports>&bogus;</Reports>"},
+                      IndexCase{"DuplicateAttribute", "<Reports a=\"1\" a=\"2\"></Reports>"},
+                      IndexCase{"ControlCharacter", "<Reports>\x01</Reports>"},
+                      IndexCase{"SecondTopLevelElement", "<Reports></Reports><Reports></Reports>"},
+                      IndexCase{"TextAfterTheRoot", "<Reports></Reports><Stray/>trailing text"},
+                      IndexCase{"CdataEndInContent", "<Reports>]]></Reports>"},
+                      IndexCase{"UnknownEncoding",
+                                "<?xml version=\"1.0\" encoding=\"bogus\"?><Reports></Reports>"},
+                      IndexCase{"NulBeforeAnotherEndTag", "<a/>\0</a>"s},
+                      IndexCase{"SingleByteCodePageAndAControlCharacter",
+                                "<Reports>M\xe4r\x01</Reports>"}),
+    [](const ::testing::TestParamInfo<IndexCase>& info) { return info.param.label; });
 
 TEST_F(ReportWriterTest, ReadOnlyIndexIsLeftUnchangedAndLogged) {
   namespace fs = std::filesystem;
@@ -273,6 +293,29 @@ TEST_F(ReportWriterTest, ReadOnlyIndexIsLeftUnchangedAndLogged) {
   ExpectOneLogLineNaming({"SystemErrorJournal", InMonth("dir.xml")});
   EXPECT_EQ(std::distance(fs::directory_iterator(data_ / "2005/Jan"), fs::directory_iterator{}), 5)
       << "two reports and the index, no temporary file";
+}
+
+TEST_F(ReportWriterTest, IndexSpoiledSinceTheLastUpdateIsLeftAlone) {
+  Write();
+  clock_.Set({2005, 1, 24, 19, 51, 0});
+  Write();
+  const std::string spoiled = ReadBytes(InMonth("dir.xml")) + '\0' + "</Reports>";
+  WriteBytes(InMonth("dir.xml"), spoiled);
+  clock_.Set({2005, 1, 24, 19, 52, 0});
+  Write();
+  EXPECT_EQ(ReadBytes(InMonth("dir.xml")), spoiled);
+  ExpectOneLogLineNaming({kName, InMonth("dir.xml")});
+}
+
+TEST_F(ReportWriterTest, TemporaryFilesLeftByAnEarlierRunAreRemoved) {
+  std::filesystem::create_directories(data_ / "2005/Jan");
+  WriteBytes(InMonth("dir.xml.tmp4242_1"), "<?xml version=\"1.0\"?>\r\n<Rep");
+  std::filesystem::last_write_time(
+      InMonth("dir.xml.tmp4242_1"),
+      std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  Write();
+  EXPECT_FALSE(FileExists(InMonth("dir.xml.tmp4242_1")));
+  EXPECT_TRUE(FileExists(InMonth("dir.xml")));
 }
 
 TEST_F(ReportWriterTest, DeletedIndexIsCreatedAgainWithTheNextReport) {

@@ -1,7 +1,31 @@
 #include "platform/file_system.h"
 
+#include <algorithm>
+
+namespace {
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
 bool WriteFileReplacing(const std::string& path, const std::string& data, std::string* error) {
   ReplacingFile file(path);
   file.Append(data);
   return file.Commit(error);
+}
+
+std::string TemporaryPath(const std::string& path, unsigned long process_id, unsigned n) {
+  return path + ".tmp" + std::to_string(process_id) + "_" + std::to_string(n);
+}
+
+bool IsTemporaryName(std::string_view file_name) {
+  const size_t tmp = file_name.rfind(".tmp");
+  if (tmp == std::string_view::npos || tmp == 0) return false;
+  const std::string_view ids = file_name.substr(tmp + 4);
+  const size_t underscore = ids.find('_');
+  return underscore != std::string_view::npos && AllDigits(ids.substr(0, underscore)) &&
+         AllDigits(ids.substr(underscore + 1));
 }

@@ -29,7 +29,10 @@ bool CreateFolder(const std::string& path, std::string* error);
 
 // Writes data to a temporary file in the same folder and renames it to path,
 // replacing any file of that name, so that path never holds a partial file.
-// A read-only file at path is not replaced: that is a failure.
+// A replaced file's permissions and owner (POSIX; the owner only where the
+// process may give files away) or attributes and access control list
+// (Windows) stay as they were. A read-only file at path is not replaced:
+// that is a failure.
 bool WriteFileReplacing(const std::string& path, const std::string& data, std::string* error);
 
 // WriteFileReplacing for content that comes piece by piece, so that a large
@@ -56,6 +59,21 @@ class ReplacingFile {
   intptr_t handle_ = -1;     // the platform's file descriptor or handle; -1: none
   unsigned long error_ = 0;  // errno or GetLastError() of the first failure
 };
+
+// The path of ReplacingFile's temporary file number n for path: path, ".tmp",
+// the id of the writing process, "_" and n, so that a leftover after a crash
+// is easy to attribute.
+std::string TemporaryPath(const std::string& path, unsigned long process_id, unsigned n);
+
+// True when file_name (a name without folder) is one TemporaryPath makes.
+bool IsTemporaryName(std::string_view file_name);
+
+// Removes from folder the temporary files that ReplacingFile left behind in
+// an earlier run (a crash or power loss before it could remove them): files
+// named as TemporaryPath names them and last modified before this process
+// started, so never one that a writer in this process is using. Failures
+// are ignored; a later call tries again.
+void RemoveStaleTemporaries(const std::string& folder);
 
 // Opens path for appending (creating it), writes data and closes it.
 bool AppendToFile(const std::string& path, const std::string& data, std::string* error);

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/temp_folder.h"
 
@@ -93,6 +96,46 @@ TEST(FileSystemTest, ReplacingFileShowsItsContentOnlyOnCommit) {
   ASSERT_TRUE(file.Commit(&error)) << error;
   EXPECT_EQ(ReadBytes(temp / "f.htm"), "new " + kAwkwardBytes);
   EXPECT_EQ(EntryCount(temp), 1u);
+}
+
+TEST(FileSystemTest, ReplacedFileKeepsItsPermissions) {
+  namespace fs = std::filesystem;
+  TempFolder temp;
+  WriteBytes(temp / "dir.xml", "old");
+  fs::permissions(temp / "dir.xml",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const fs::perms before = fs::status(temp / "dir.xml").permissions();
+  std::string error;
+  ASSERT_TRUE(WriteFileReplacing(temp / "dir.xml", "new", &error)) << error;
+  EXPECT_EQ(ReadBytes(temp / "dir.xml"), "new");
+  EXPECT_EQ(fs::status(temp / "dir.xml").permissions(), before);
+}
+
+TEST(FileSystemTest, OnlyTemporaryFilesOfEarlierRunsAreRemoved) {
+  namespace fs = std::filesystem;
+  TempFolder temp;
+  const auto before_this_run = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const char* name : {"dir.xml.tmp4242_7", "a_24Jan05_195034.htm.tmp1_12", "dir.xml",
+                           "dir.xml.tmp", "notes.tmp12", "dir.xml.tmp12_x", ".tmp1_1"}) {
+    WriteBytes(temp / name, "x");
+    fs::last_write_time(temp / name, before_this_run);
+  }
+  ReplacingFile in_use(temp / "f.htm");
+  in_use.Append("being written");
+
+  RemoveStaleTemporaries(temp.path());
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(temp.path())) {
+    if (!entry.path().filename().string().starts_with("f.htm.tmp")) {
+      left.push_back(entry.path().filename().string());
+    }
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{".tmp1_1", "dir.xml", "dir.xml.tmp", "dir.xml.tmp12_x",
+                                            "notes.tmp12"}));
+  std::string error;
+  EXPECT_TRUE(in_use.Commit(&error)) << error;
+  EXPECT_EQ(ReadBytes(temp / "f.htm"), "being written");
 }
 
 TEST(FileSystemTest, AppendToFileCreatesThenAppends) {

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -5,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -43,16 +45,28 @@ void CloseKeepingErrno(int fd) {
   errno = saved;
 }
 
-// Creates a new file beside path that no one else uses. The name starts with
-// the final name, so that a leftover after a crash is easy to attribute.
+// When this process started, near enough: its statics are set up first.
+const time_t kProcessStart = time(nullptr);
+
+// Creates a new file beside path that no one else uses.
 int CreateTemporaryBeside(const std::string& path, std::string* temp_path) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temp_path = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+    *temp_path = TemporaryPath(path, static_cast<unsigned long>(getpid()), ++counter);
     int fd = open(temp_path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
+}
+
+// Gives fd the owner and permissions of the file at path, if there is one;
+// the rename would otherwise leave the writer's owner and umask on it. Only
+// a privileged process may give a file away (EPERM): fd then keeps its owner.
+bool TakeOwnerAndMode(int fd, const std::string& path) {
+  struct stat old;
+  if (stat(path.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) return true;
+  if (fchown(fd, old.st_uid, old.st_gid) != 0 && errno != EPERM) return false;
+  return fchmod(fd, old.st_mode & 07777) == 0;
 }
 
 // True when path is a file that no one may write. A rename would replace it
@@ -100,6 +114,8 @@ ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
   if (fd < 0) {
     error_ = static_cast<unsigned long>(errno);
     temp_path_.clear();
+  } else if (!TakeOwnerAndMode(fd, path)) {
+    error_ = static_cast<unsigned long>(errno);
   }
   handle_ = fd;
 }
@@ -130,6 +146,20 @@ bool ReplacingFile::Commit(std::string* error) {
     if (error_ == 0) temp_path_.clear();
   }
   return error_ == 0 || Fail(static_cast<int>(error_), error);
+}
+
+void RemoveStaleTemporaries(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = readdir(dir)) {
+    struct stat info;
+    if (IsTemporaryName(entry->d_name) &&
+        fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode) && info.st_mtime < kProcessStart) {
+      unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+  }
+  closedir(dir);
 }
 
 bool AppendToFile(const std::string& path, const std::string& data, std::string* error) {

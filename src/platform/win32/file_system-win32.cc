@@ -45,18 +45,36 @@ bool WriteAll(HANDLE file, std::string_view data) {
   return true;
 }
 
-// Creates a new file beside path that no one else uses. The name starts with
-// the final name, so that a leftover after a crash is easy to attribute.
+FILETIME SystemTimeNow() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return now;
+}
+
+// When this process started, near enough: its statics are set up first.
+const FILETIME kProcessStart = SystemTimeNow();
+
+// Creates a new file beside path that no one else uses.
 HANDLE CreateTemporaryBeside(const std::string& path, std::string* temp_path) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temp_path =
-        path + ".tmp" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
+    *temp_path = TemporaryPath(path, GetCurrentProcessId(), ++counter);
     HANDLE file = CreateFileA(temp_path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
   return INVALID_HANDLE_VALUE;
+}
+
+// Renames temp_path to path. ReplaceFileA keeps the replaced file's
+// attributes, access control list and creation time; it takes the place of
+// files only (Wine's would replace a folder), a plain rename creates path.
+bool MoveIntoPlace(const std::string& temp_path, const std::string& path) {
+  if (FileExists(path)) {
+    return ReplaceFileA(path.c_str(), temp_path.c_str(), nullptr, 0, nullptr, nullptr);
+  }
+  return MoveFileExA(temp_path.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 // True when path is a file with the read-only attribute. Windows refuses to
@@ -132,13 +150,23 @@ bool ReplacingFile::Commit(std::string* error) {
     if (!FlushFileBuffers(file)) error_ = GetLastError();
     if (!CloseHandle(file) && error_ == 0) error_ = GetLastError();
     if (error_ == 0 && IsReadOnlyFile(path_)) error_ = ERROR_ACCESS_DENIED;
-    if (error_ == 0 && !MoveFileExA(temp_path_.c_str(), path_.c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      error_ = GetLastError();
-    }
+    if (error_ == 0 && !MoveIntoPlace(temp_path_, path_)) error_ = GetLastError();
     if (error_ == 0) temp_path_.clear();
   }
   return error_ == 0 || Fail(error_, error);
+}
+
+void RemoveStaleTemporaries(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(JoinPath(folder, "*.tmp*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName) &&
+        CompareFileTime(&found.ftLastWriteTime, &kProcessStart) < 0) {
+      DeleteFileA(JoinPath(folder, found.cFileName).c_str());
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
 }
 
 bool AppendToFile(const std::string& path, const std::string& data, std::string* error) {
