@@ -57,6 +57,14 @@ class ReplacingFile {
   unsigned long error_ = 0;  // errno or GetLastError() of the first failure
 };
 
+// The name of ReplacingFile's temporary file for path: path, ".tmp", the
+// writing process's id, "_" and a counter of that process. Starting with the
+// final name, a leftover after a crash is easy to attribute.
+std::string TemporaryPath(const std::string& path, unsigned long process_id, unsigned counter);
+
+// True when file_name (without folder) has the form TemporaryPath gives.
+bool IsTemporaryName(std::string_view file_name);
+
 // Opens path for appending (creating it), writes data and closes it.
 bool AppendToFile(const std::string& path, const std::string& data, std::string* error);
 

@@ -43,12 +43,11 @@ void CloseKeepingErrno(int fd) {
   errno = saved;
 }
 
-// Creates a new file beside path that no one else uses. The name starts with
-// the final name, so that a leftover after a crash is easy to attribute.
+// Creates a new file beside path that no one else uses.
 int CreateTemporaryBeside(const std::string& path, std::string* temp_path) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temp_path = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+    *temp_path = TemporaryPath(path, static_cast<unsigned long>(getpid()), ++counter);
     int fd = open(temp_path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }

@@ -45,13 +45,11 @@ bool WriteAll(HANDLE file, std::string_view data) {
   return true;
 }
 
-// Creates a new file beside path that no one else uses. The name starts with
-// the final name, so that a leftover after a crash is easy to attribute.
+// Creates a new file beside path that no one else uses.
 HANDLE CreateTemporaryBeside(const std::string& path, std::string* temp_path) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temp_path =
-        path + ".tmp" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
+    *temp_path = TemporaryPath(path, GetCurrentProcessId(), ++counter);
     HANDLE file = CreateFileA(temp_path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
