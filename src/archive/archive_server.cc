@@ -83,7 +83,11 @@ void ArchiveServer::Stop() { server_->stop(); }
 
 void ArchiveServer::AddRoutes() {
   server_->Get("/", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(HomePage(ListMonths(data_folder_)), kHtml);
+    std::vector<MonthFolder> months = ListMonths(data_folder_);
+    std::erase_if(months, [this](const MonthFolder& month) {
+      return !InsideFolder(data_folder_, month.path);
+    });
+    response.set_content(HomePage(months), kHtml);
   });
   server_->Get(R"(/(\d{4})/([A-Z][a-z]{2})/?)",
                [this](const httplib::Request& request, httplib::Response& response) {

@@ -54,7 +54,8 @@ std::string Template() {
 }  // namespace
 
 SampleArchive::SampleArchive() {
-  fs::copy(Template(), folder_.path(), fs::copy_options::recursive);
+  // Into a new folder: MinGW's copy refuses an existing one.
+  fs::copy(Template(), path(), fs::copy_options::recursive);
 }
 
 ServedArchive::ServedArchive() : server_(archive_.path()) {

@@ -21,10 +21,12 @@ class SampleArchive {
   SampleArchive();
 
   // The data folder.
-  std::string path() const { return folder_.path(); }
+  std::string path() const { return folder_ / "data"; }
 
   // A file or folder of the data folder, "2005/Jan/dir.xml".
-  std::string operator/(const std::string& relative) const { return folder_ / relative; }
+  std::string operator/(const std::string& relative) const {
+    return folder_ / ("data/" + relative);
+  }
 
  private:
   TempFolder folder_;
