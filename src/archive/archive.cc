@@ -94,8 +94,7 @@ bool ParseReportFile(const std::string& file, int year, ReportFile* report) {
     last = TakeLastPart(&rest);
   }
   const std::string_view date = TakeLastPart(&rest);
-  if (rest.empty() || !ParseTime(last, &report->time) ||
-      !ParseDate(date, year, &report->time)) {
+  if (rest.empty() || !ParseTime(last, &report->time) || !ParseDate(date, year, &report->time)) {
     return false;
   }
   report->file = file;
@@ -153,7 +152,8 @@ MonthFiles ListMonthFiles(const std::string& month_path) {
       files.htm.push_back(name);
     }
   }
-  for (auto* list : {&files.xml, &files.htm, &files.temporary}) std::sort(list->begin(), list->end());
+  for (auto* list : {&files.xml, &files.htm, &files.temporary})
+    std::sort(list->begin(), list->end());
   return files;
 }
 
@@ -181,8 +181,8 @@ bool ReadIndex(const std::string& path, std::vector<IndexEntry>* entries, std::s
   }
   entries->clear();
   for (pugi::xml_node report : document.document_element().children("Report")) {
-    entries->push_back({report.child_value("Name"), report.child_value("Timestamp"),
-                        report.child_value("File")});
+    entries->push_back(
+        {report.child_value("Name"), report.child_value("Timestamp"), report.child_value("File")});
   }
   return true;
 }

@@ -35,9 +35,9 @@ bool FiledBefore(const ReportFile& a, const ReportFile& b);
 // One YEAR/Mon folder of a data folder.
 struct MonthFolder {
   int year = 0;
-  int month = 1;          // 1 = January
-  std::string path;       // the folder in the platform's spelling
-  std::string relative;   // "2005/Jan"
+  int month = 1;         // 1 = January
+  std::string path;      // the folder in the platform's spelling
+  std::string relative;  // "2005/Jan"
 };
 
 // The YEAR/Mon folders of data_folder (four-digit years, month names of

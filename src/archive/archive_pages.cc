@@ -9,7 +9,7 @@ namespace {
 
 constexpr char kStyle[] =
     "body{font-family:sans-serif;margin:1em 2em}table{border-collapse:collapse}"
-    "td,th{padding:2px 10px;text-align:left;border-bottom:1px solid #ddd}"
+    "td,th{padding:2px 10px;text-align:left;border-bottom:1px solid #ddd;white-space:pre}"
     "pre{margin:0}.notice{background:#fee;padding:6px;border:1px solid #c66}";
 
 std::string Page(const std::string& title, const std::string& body) {
@@ -117,7 +117,8 @@ std::string MonthPage(const MonthFolder& month, const std::vector<IndexEntry>& e
 std::string SearchPage(const SearchForm& form, const std::vector<SearchHit>& hits,
                        const std::string& error, bool more) {
   std::string body = SearchFormHtml(form);
-  if (!error.empty()) return Page("Search", body + "<p class=\"notice\">" + HtmlEscape(error) + "</p>\n");
+  if (!error.empty())
+    return Page("Search", body + "<p class=\"notice\">" + HtmlEscape(error) + "</p>\n");
   if (!form.searched) return Page("Search", body);
   body += "<p>" + std::to_string(hits.size()) + (more ? "+" : "") + " lines found.</p>\n<table>\n";
   for (const SearchHit& hit : hits) {

@@ -57,6 +57,57 @@ void Forbidden(httplib::Response& response) {
   response.set_content("Not found\n", "text/plain");
 }
 
+void ServeHome(const std::string& data_folder, const httplib::Request&,
+               httplib::Response& response) {
+  std::vector<MonthFolder> months = ListMonths(data_folder);
+  std::erase_if(months,
+                [&](const MonthFolder& month) { return !InsideFolder(data_folder, month.path); });
+  response.set_content(HomePage(months), kHtml);
+}
+
+void ServeMonth(const std::string& data_folder, const httplib::Request& request,
+                httplib::Response& response) {
+  MonthFolder month;
+  if (!FindMonth(data_folder, request, &month)) return Forbidden(response);
+  std::string notice;
+  const std::vector<IndexEntry> entries = MonthEntries(month, &notice);
+  response.set_content(MonthPage(month, entries, notice, request.get_param_value("journal")),
+                       kHtml);
+}
+
+// A report's page as the writer wrote it: already escaped.
+void ServeReport(const std::string& data_folder, const httplib::Request& request,
+                 httplib::Response& response) {
+  MonthFolder month;
+  std::string page, ignored;
+  if (!FindMonth(data_folder, request, &month)) return Forbidden(response);
+  const std::string path = JoinPath(month.path, request.matches[3].str());
+  if (!FileExists(path) || !InsideFolder(data_folder, path) ||
+      !ReadWholeFile(path, &page, &ignored)) {
+    return Forbidden(response);
+  }
+  response.set_content(page, kHtml);
+}
+
+void ServeSearch(const std::string& data_folder, const httplib::Request& request,
+                 httplib::Response& response) {
+  std::string error;
+  const SearchForm form = ReadSearchForm(request, &error);
+  std::vector<SearchHit> hits;
+  bool more = false;
+  if (error.empty() && form.searched) {
+    SearchArchive(
+        data_folder, form.query,
+        [&](const SearchHit& hit) {
+          more = hits.size() == kMaxHits;
+          if (!more) hits.push_back(hit);
+          return !more;
+        },
+        &error);
+  }
+  response.set_content(SearchPage(form, hits, error, more), kHtml);
+}
+
 }  // namespace
 
 ArchiveServer::ArchiveServer(std::string data_folder)
@@ -82,51 +133,18 @@ bool ArchiveServer::running() const { return server_->is_running(); }
 void ArchiveServer::Stop() { server_->stop(); }
 
 void ArchiveServer::AddRoutes() {
-  server_->Get("/", [this](const httplib::Request&, httplib::Response& response) {
-    std::vector<MonthFolder> months = ListMonths(data_folder_);
-    std::erase_if(months, [this](const MonthFolder& month) {
-      return !InsideFolder(data_folder_, month.path);
-    });
-    response.set_content(HomePage(months), kHtml);
-  });
-  server_->Get(R"(/(\d{4})/([A-Z][a-z]{2})/?)",
-               [this](const httplib::Request& request, httplib::Response& response) {
-                 MonthFolder month;
-                 if (!FindMonth(data_folder_, request, &month)) return Forbidden(response);
-                 std::string notice;
-                 const std::vector<IndexEntry> entries = MonthEntries(month, &notice);
-                 response.set_content(
-                     MonthPage(month, entries, notice, request.get_param_value("journal")), kHtml);
-               });
-  server_->Get(R"(/(\d{4})/([A-Z][a-z]{2})/([A-Za-z0-9_]+\.htm))",
-               [this](const httplib::Request& request, httplib::Response& response) {
-                 MonthFolder month;
-                 std::string page, ignored;
-                 if (!FindMonth(data_folder_, request, &month)) return Forbidden(response);
-                 const std::string path = JoinPath(month.path, request.matches[3].str());
-                 if (!FileExists(path) || !InsideFolder(data_folder_, path) ||
-                     !ReadWholeFile(path, &page, &ignored)) {
-                   return Forbidden(response);
-                 }
-                 response.set_content(page, kHtml);
-               });
-  server_->Get("/search", [this](const httplib::Request& request, httplib::Response& response) {
-    std::string error;
-    const SearchForm form = ReadSearchForm(request, &error);
-    std::vector<SearchHit> hits;
-    bool more = false;
-    if (error.empty() && form.searched) {
-      SearchArchive(
-          data_folder_, form.query,
-          [&](const SearchHit& hit) {
-            more = hits.size() == kMaxHits;
-            if (!more) hits.push_back(hit);
-            return !more;
-          },
-          &error);
-    }
-    response.set_content(SearchPage(form, hits, error, more), kHtml);
-  });
+  using Handler = void (*)(const std::string&, const httplib::Request&, httplib::Response&);
+  const std::pair<const char*, Handler> routes[] = {
+      {"/", ServeHome},
+      {R"(/(\d{4})/([A-Z][a-z]{2})/?)", ServeMonth},
+      {R"(/(\d{4})/([A-Z][a-z]{2})/([A-Za-z0-9_]+\.htm))", ServeReport},
+      {"/search", ServeSearch}};
+  for (const auto& [pattern, handler] : routes) {
+    server_->Get(pattern,
+                 [this, handler](const httplib::Request& request, httplib::Response& response) {
+                   handler(data_folder_, request, response);
+                 });
+  }
   server_->set_default_headers(
       {{"Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'"},
        {"X-Content-Type-Options", "nosniff"}});

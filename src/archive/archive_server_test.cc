@@ -67,12 +67,18 @@ TEST_F(ArchiveServerTest, ServesNothingOutsideTheReports) {
                      served_.archive() / "2005/Jan/Secret_01Jan05_000000.htm", no_links);
   fs::create_directory(served_.archive() / "2006");
   fs::create_directory_symlink(outside.path(), served_.archive() / "2006/Jan", no_links);
-  const std::string refused[] = {"/../" + outside.path(), "/%2e%2e/%2e%2e/etc/passwd",
-                                 "/2005/Jan/..%2f..%2f..%2fetc%2fpasswd", "/2005/Jan/../../dir.xml",
-                                 "//etc/passwd", "/C:/Windows/win.ini", "/2005/Jan/dir.xml",
+  const std::string refused[] = {"/../" + outside.path(),
+                                 "/%2e%2e/%2e%2e/etc/passwd",
+                                 "/2005/Jan/..%2f..%2f..%2fetc%2fpasswd",
+                                 "/2005/Jan/../../dir.xml",
+                                 "//etc/passwd",
+                                 "/C:/Windows/win.ini",
+                                 "/2005/Jan/dir.xml",
                                  "/2005/Jan/ProcessAlarmJournal_03Jan05_080000.xml",
-                                 "/2005/Jan/Secret_01Jan05_000000.htm", "/2006/Jan/",
-                                 "/2006/Jan/Secret_01Jan05_000000.htm", "/2005/Feb/"};
+                                 "/2005/Jan/Secret_01Jan05_000000.htm",
+                                 "/2006/Jan/",
+                                 "/2006/Jan/Secret_01Jan05_000000.htm",
+                                 "/2005/Feb/"};
   for (const std::string& path : refused) {
     auto answer = client_.Get(path);
     ASSERT_TRUE(answer) << path;

@@ -49,9 +49,11 @@ const Fault kFaults[] = {
        fs::remove(a / (kAlarm + "_2.htm"));
      },
      "2005/Jan/ProcessAlarmJournal_03Jan05_080000_2.xml: listed in dir.xml but missing"},
-    {"malformed index", [](const SampleArchive& a) { WriteBytes(a / "2004/Nov/dir.xml", "<Reports><Report>"); },
+    {"malformed index",
+     [](const SampleArchive& a) { WriteBytes(a / "2004/Nov/dir.xml", "<Reports><Report>"); },
      "2004/Nov/dir.xml: not well-formed XML"},
-    {"stale temporary file", [](const SampleArchive& a) { PlantTemporary(a, std::chrono::hours(1)); },
+    {"stale temporary file",
+     [](const SampleArchive& a) { PlantTemporary(a, std::chrono::hours(1)); },
      "2005/Jan/dir.xml.tmp4242_1: stale temporary file"},
     {"temporary file being written", [](const SampleArchive& a) { PlantTemporary(a, {}); }, ""},
 };
@@ -62,8 +64,8 @@ TEST(VerifyArchiveTest, ReportsEachPlantedFaultAndNothingElse) {
     fault.plant(archive);
     std::ostringstream out;
     const size_t problems = VerifyArchive(archive.path(), out);
-    const std::string expected = std::string(fault.problem) + (*fault.problem ? "\n" : "") +
-                                 "3 month folders, ";
+    const std::string expected =
+        std::string(fault.problem) + (*fault.problem ? "\n" : "") + "3 month folders, ";
     EXPECT_EQ(problems, *fault.problem ? 1u : 0u) << fault.name;
     EXPECT_TRUE(out.str().starts_with(expected)) << fault.name << ":\n" << out.str();
   }
@@ -125,10 +127,14 @@ SearchQuery Query(const std::string& text, void (*set)(SearchQuery*) = nullptr) 
 std::vector<std::string> Hits(const SampleArchive& archive, const SearchQuery& query) {
   std::vector<std::string> hits;
   std::string error;
-  EXPECT_TRUE(SearchArchive(archive.path(), query, [&](const SearchHit& hit) {
-    hits.push_back(hit.timestamp + "  " + hit.file + ": " + hit.line);
-    return true;
-  }, &error)) << error;
+  EXPECT_TRUE(SearchArchive(
+      archive.path(), query,
+      [&](const SearchHit& hit) {
+        hits.push_back(hit.timestamp + "  " + hit.file + ": " + hit.line);
+        return true;
+      },
+      &error))
+      << error;
   return hits;
 }
 
@@ -146,9 +152,21 @@ TEST(SearchArchiveTest, FindsPrintedLinesWithinTheFilters) {
       {Query("amp;"), {}},
       {Query("Line>"), {}},
       {Query(R"(FIC-\d+ +FLOW)", [](SearchQuery* q) { q->regex = true; }), {jan, dec}},
-      {Query("FIC-9901", [](SearchQuery* q) { q->from = {2005, 1, 1}; }), {jan}},
-      {Query("FIC-9901", [](SearchQuery* q) { q->to = {2004, 12, 3}; }), {dec}},
-      {Query("FIC-9901", [](SearchQuery* q) { q->to = {2004, 12, 2}; }), {}},
+      {Query("FIC-9901",
+             [](SearchQuery* q) {
+               q->from = {2005, 1, 1};
+             }),
+       {jan}},
+      {Query("FIC-9901",
+             [](SearchQuery* q) {
+               q->to = {2004, 12, 3};
+             }),
+       {dec}},
+      {Query("FIC-9901",
+             [](SearchQuery* q) {
+               q->to = {2004, 12, 2};
+             }),
+       {}},
       {Query("FIC-9901", [](SearchQuery* q) { q->journal = "ProcessAlarmJournal"; }), {dec}},
   };
   for (const Case& c : cases) EXPECT_EQ(Hits(archive, c.query), c.hits) << c.query.text;
@@ -157,8 +175,9 @@ TEST(SearchArchiveTest, FindsPrintedLinesWithinTheFilters) {
 TEST(SearchArchiveTest, RefusesAnInvalidExpression) {
   SampleArchive archive;
   std::string error;
-  EXPECT_FALSE(SearchArchive(archive.path(), Query("(", [](SearchQuery* q) { q->regex = true; }),
-                             [](const SearchHit&) { return true; }, &error));
+  EXPECT_FALSE(SearchArchive(
+      archive.path(), Query("(", [](SearchQuery* q) { q->regex = true; }),
+      [](const SearchHit&) { return true; }, &error));
   EXPECT_NE(error.find("invalid regular expression"), std::string::npos);
 }
 

@@ -37,9 +37,11 @@ int Fail(const std::string& problem) {
 // The "--name value" options and "--flag" switches after the positional
 // arguments; false when one is unknown or lacks its value.
 bool ReadOptions(const std::vector<std::string>& args, size_t first,
-                 const std::vector<std::string>& with_value, std::map<std::string, std::string>* options) {
+                 const std::vector<std::string>& with_value,
+                 std::map<std::string, std::string>* options) {
   for (size_t i = first; i < args.size(); ++i) {
-    const bool valued = std::find(with_value.begin(), with_value.end(), args[i]) != with_value.end();
+    const bool valued =
+        std::find(with_value.begin(), with_value.end(), args[i]) != with_value.end();
     if (valued && i + 1 < args.size()) {
       (*options)[args[i]] = args[i + 1];
       ++i;
@@ -67,11 +69,14 @@ int Search(const std::vector<std::string>& args) {
   }
   size_t hits = 0;
   std::string error;
-  const bool done = SearchArchive(args[1], query, [&](const SearchHit& hit) {
-    std::cout << hit.timestamp << "  " << hit.file << ": " << hit.line << "\n";
-    ++hits;
-    return true;
-  }, &error);
+  const bool done = SearchArchive(
+      args[1], query,
+      [&](const SearchHit& hit) {
+        std::cout << hit.timestamp << "  " << hit.file << ": " << hit.line << "\n";
+        ++hits;
+        return true;
+      },
+      &error);
   if (!done) return Fail(error);
   return hits > 0 ? 0 : 1;
 }
@@ -98,7 +103,8 @@ int Run(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("a command and a folder are needed");
   const std::string& command = args[0];
   if (!FolderExists(args[1])) return Fail("no folder " + args[1]);
-  if (command == "verify" && args.size() == 2) return VerifyArchive(args[1], std::cout) == 0 ? 0 : 1;
+  if (command == "verify" && args.size() == 2)
+    return VerifyArchive(args[1], std::cout) == 0 ? 0 : 1;
   if (command == "reindex" && args.size() == 2) {
     std::string error;
     return ReindexMonth(args[1], std::cout, &error) ? 0 : Fail(error);

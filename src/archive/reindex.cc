@@ -29,7 +29,8 @@ bool CollectReports(const MonthFolder& month, std::ostream& out, std::vector<Rep
   }
   std::vector<std::string> skipped;
   *reports = ReportFiles(month, files.xml, &skipped);
-  for (const std::string& file : skipped) out << "left out " << file << ": not a report file name\n";
+  for (const std::string& file : skipped)
+    out << "left out " << file << ": not a report file name\n";
   if (reports->empty()) {
     *error = "no reports in " + month.path + "; nothing changed";
     return false;

@@ -64,7 +64,9 @@ std::string_view LineText(std::string_view document, size_t open) {
 class LineMatcher {
  public:
   explicit LineMatcher(const SearchQuery& query)
-      : query_(query), escaped_(EscapeXml(query.text)), searcher_(escaped_.begin(), escaped_.end()) {
+      : query_(query),
+        escaped_(EscapeXml(query.text)),
+        searcher_(escaped_.begin(), escaped_.end()) {
     if (query.regex) regex_.assign(query.text, std::regex::ECMAScript | std::regex::optimize);
   }
 
@@ -114,12 +116,13 @@ bool Wanted(const SearchQuery& query, const ReportFile& report) {
 // to stop.
 bool SearchMonth(const MonthFolder& month, const SearchQuery& query, const LineMatcher& matcher,
                  const std::function<bool(const SearchHit&)>& on_hit) {
-  const std::vector<ReportFile> reports = ReportFiles(month, ListMonthFiles(month.path).xml, nullptr);
+  const std::vector<ReportFile> reports =
+      ReportFiles(month, ListMonthFiles(month.path).xml, nullptr);
   std::string document, ignored;
   bool go_on = true;
   for (auto report = reports.rbegin(); go_on && report != reports.rend(); ++report) {
-    if (!Wanted(query, *report) || !ReadWholeFile(JoinPath(month.path, report->file), &document,
-                                                  &ignored)) {
+    if (!Wanted(query, *report) ||
+        !ReadWholeFile(JoinPath(month.path, report->file), &document, &ignored)) {
       continue;
     }
     SearchHit hit{FormatTimestamp(report->time), month.relative + "/" + report->file, ""};

@@ -8,11 +8,11 @@
 
 // What to look for in the printed lines of an archive's reports.
 struct SearchQuery {
-  std::string text;     // a literal text, or an ECMAScript regular expression
+  std::string text;  // a literal text, or an ECMAScript regular expression
   bool regex = false;
-  LocalTime from{0, 1, 1};      // reports filed on or after this day
-  LocalTime to{9999, 12, 31};   // reports filed on or before this day
-  std::string journal;  // a report name; "" for every report
+  LocalTime from{0, 1, 1};     // reports filed on or after this day
+  LocalTime to{9999, 12, 31};  // reports filed on or before this day
+  std::string journal;         // a report name; "" for every report
 };
 
 // A printed line that matched.

@@ -6,9 +6,8 @@
 namespace {
 
 bool AllDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
-    return std::isdigit(c) != 0;
-  });
+  return !text.empty() && std::all_of(text.begin(), text.end(),
+                                      [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
 }  // namespace

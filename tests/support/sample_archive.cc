@@ -14,12 +14,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kSamples[] = {"process_alarm", "system_error", "system_maintenance",
-                                "operator_message", "operator_process_change", "unknown_title"};
+const char* const kSamples[] = {"process_alarm",           "system_error",
+                                "system_maintenance",      "operator_message",
+                                "operator_process_change", "unknown_title"};
 
 std::string Sample(const std::string& name) {
-  return NormalizeLineEnds(
-      ReadBytes(std::string(QUELLOR_SOURCE_DIR) + "/tools/journal_printer/samples/" + name + ".txt"));
+  return NormalizeLineEnds(ReadBytes(std::string(QUELLOR_SOURCE_DIR) +
+                                     "/tools/journal_printer/samples/" + name + ".txt"));
 }
 
 void File(const std::string& data_folder, const std::string& text, const LocalTime& t) {
