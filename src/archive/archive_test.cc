@@ -49,6 +49,11 @@ const Fault kFaults[] = {
        fs::remove(a / (kAlarm + "_2.htm"));
      },
      "2005/Jan/ProcessAlarmJournal_03Jan05_080000_2.xml: listed in dir.xml but missing"},
+    {"page without its document",
+     [](const SampleArchive& a) {
+       fs::copy_file(a / (kAlarm + ".htm"), a / "2005/Jan/Y_04Jan05_000000.htm");
+     },
+     "2005/Jan/Y_04Jan05_000000.htm: no .xml beside it"},
     {"malformed index",
      [](const SampleArchive& a) { WriteBytes(a / "2004/Nov/dir.xml", "<Reports><Report>"); },
      "2004/Nov/dir.xml: not well-formed XML"},
