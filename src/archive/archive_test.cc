@@ -9,6 +9,7 @@
 #include "archive/reindex.h"
 #include "archive/search.h"
 #include "archive/verify.h"
+#include "platform/file_system.h"
 #include "support/sample_archive.h"
 #include "support/temp_folder.h"
 
@@ -22,7 +23,7 @@ const std::string kPlantedJan = "2005/Jan/SystemErrorJournal_05Jan05_091007.xml"
 
 // A temporary file as ReplacingFile leaves it, written age ago.
 void PlantTemporary(const SampleArchive& archive, std::chrono::seconds age) {
-  const std::string path = archive / "2005/Jan/dir.xml.tmp4242_1";
+  const std::string path = TemporaryPath(archive / "2005/Jan/dir.xml", 4242, 1);
   WriteBytes(path, "<?xml");
   fs::last_write_time(path, fs::file_time_type::clock::now() - age);
 }
