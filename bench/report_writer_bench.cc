@@ -9,60 +9,13 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_support.h"
 #include "output/report_writer.h"
 #include "output/service_log.h"
 #include "output/text_helpers.h"
 #include "platform/clock.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-// A clock that moves on one second per reading, so that no two reports
-// share a name and the writer never searches for a free one.
-class SteppingClock : public Clock {
- public:
-  LocalTime Now() const override {
-    int s = seconds_++;
-    return {2005, 1, 1 + s / 86400 % 28, s / 3600 % 24, s / 60 % 60, s % 60};
-  }
-
- private:
-  mutable int seconds_ = 0;
-};
-
-// A fresh folder for one benchmark, removed afterwards.
-class BenchFolder {
- public:
-  BenchFolder() {
-    const char* base = std::getenv("QUELLOR_BENCH_FOLDER");
-    path_ = fs::path(base != nullptr ? base : fs::temp_directory_path().string()) /
-            ("quellor_bench_" + std::to_string(std::rand()));
-    fs::create_directories(path_);
-    SetLogTarget(path_.string(), SystemClock());
-  }
-  ~BenchFolder() { fs::remove_all(path_); }
-
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-// A journal of about size bytes in 80-column lines as the control system
-// prints them. With markup, every line holds "&", "<" and ">" (the worst
-// case for escaping); without, none does (the usual case).
-std::string Journal(size_t size, bool markup) {
-  const std::string line =
-      markup
-          ? "24-01-05 19:50:34  TIC-1013 <HI> ALARM  PV=123.4 degC & SP=120.0      ACK  OP07\r\n"
-          : "24-01-05 19:50:34  TIC-1013  HI  ALARM  PV=123.4 degC   SP=120.0      ACK  OP07\r\n";
-  std::string text;
-  text.reserve(size + line.size());
-  while (text.size() < size) text += line;
-  text.resize(size);
-  return text;
-}
 
 void WriteBytesWithFwrite(const fs::path& path, const std::string& data) {
   std::FILE* file = std::fopen(path.string().c_str(), "wb");

@@ -109,10 +109,9 @@ bool WriteReportFiles(const std::string& html_path, const std::string& xml_path,
 }
 
 // The text of an index created by its month's first report.
-std::string NewIndexText(const std::string& report_name, const std::string& timestamp,
-                         const std::string& xml_file_name) {
-  return "<?xml version=\"1.0\"?>\r\n<Reports>\r\n<Report>\r\n<Name>" + report_name +
-         "</Name>\r\n<Timestamp>" + timestamp + "</Timestamp>\r\n<File>" + xml_file_name +
+std::string NewIndexText(const IndexEntry& entry) {
+  return "<?xml version=\"1.0\"?>\r\n<Reports>\r\n<Report>\r\n<Name>" + entry.name +
+         "</Name>\r\n<Timestamp>" + entry.timestamp + "</Timestamp>\r\n<File>" + entry.file +
          "</File>\r\n</Report>\r\n</Reports>\r\n\r\n";
 }
 
@@ -229,10 +228,9 @@ std::string SavedIndex(const std::string& loaded, const pugi::xml_document& docu
 
 // Appends a Report element to reports as its last child, each field on a
 // line of its own indented by a TAB, and returns it.
-pugi::xml_node AppendEntry(pugi::xml_node reports, const std::string& report_name,
-                           const std::string& timestamp, const std::string& xml_file_name) {
+pugi::xml_node AppendEntry(pugi::xml_node reports, const IndexEntry& entry) {
   const std::pair<const char*, const std::string*> fields[] = {
-      {"Name", &report_name}, {"Timestamp", &timestamp}, {"File", &xml_file_name}};
+      {"Name", &entry.name}, {"Timestamp", &entry.timestamp}, {"File", &entry.file}};
   pugi::xml_node report = reports.append_child("Report");
   for (const auto& [tag, value] : fields) {
     report.append_child(pugi::node_pcdata).set_value("\r\n\t");
@@ -257,9 +255,7 @@ SavedIndexCopy& LastSaved() {
 
 // Loads the index at path, appends the entry and writes it back. An index
 // that cannot be read or parsed is left as it is.
-bool AppendToIndex(const std::string& path, const std::string& report_name,
-                   const std::string& timestamp, const std::string& xml_file_name,
-                   std::string* reason) {
+bool AppendToIndex(const std::string& path, const IndexEntry& entry, std::string* reason) {
   std::string loaded, error;
   if (!ReadWholeFile(path, &loaded, &error)) {
     *reason = "cannot read '" + path + "': " + error;
@@ -280,9 +276,8 @@ bool AppendToIndex(const std::string& path, const std::string& report_name,
               std::to_string(result.offset);
     return false;
   }
-  pugi::xml_node entry =
-      AppendEntry(document.document_element(), report_name, timestamp, xml_file_name);
-  std::string saved = SavedIndex(loaded, document, entry);
+  pugi::xml_node appended = AppendEntry(document.document_element(), entry);
+  std::string saved = SavedIndex(loaded, document, appended);
   if (!WriteFile(path, saved, reason)) return false;
   last = {path, std::move(saved)};
   return true;
@@ -301,10 +296,25 @@ void UpdateReportIndex(const std::string& index_path, const std::string& report_
                        const std::string& timestamp, const std::string& xml_file_name) {
   LogFailure("Report '" + report_name + "' (" + xml_file_name + ") not indexed: ",
              [&](std::string* reason) {
-               if (FileExists(index_path)) {
-                 return AppendToIndex(index_path, report_name, timestamp, xml_file_name, reason);
-               }
-               return WriteFile(index_path, NewIndexText(report_name, timestamp, xml_file_name),
-                                reason);
+               const IndexEntry entry{report_name, timestamp, xml_file_name};
+               if (FileExists(index_path)) return AppendToIndex(index_path, entry, reason);
+               return WriteFile(index_path, NewIndexText(entry), reason);
              });
+}
+
+std::string IndexText(const std::vector<IndexEntry>& entries) {
+  if (entries.empty()) return "";
+  std::string text = NewIndexText(entries.front());
+  // Later entries are appended as UpdateReportIndex appends them: each
+  // printed raw in front of the document element's end tag.
+  pugi::xml_document scratch;
+  pugi::xml_node reports = scratch.append_child("Reports");
+  std::string appended;
+  StringWriter writer(&appended);
+  for (size_t i = 1; i < entries.size(); ++i) {
+    AppendEntry(reports, entries[i]).print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    reports.remove_children();
+  }
+  text.insert(text.rfind("</Reports>"), appended);
+  return text;
 }

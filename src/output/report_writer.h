@@ -2,6 +2,7 @@
 #define QUELLOR_OUTPUT_REPORT_WRITER_H_
 
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 
@@ -18,5 +19,18 @@ void WriteReport(const std::string& data_folder, const std::string& report_name,
 // throws; a failure is logged.
 void UpdateReportIndex(const std::string& index_path, const std::string& report_name,
                        const std::string& timestamp, const std::string& xml_file_name);
+
+// One entry of a month's index: the report name, its time stamp
+// ("dd mmm yyyy  hh:nn:ss") and its .xml file name without folder.
+struct IndexEntry {
+  std::string name;
+  std::string timestamp;
+  std::string file;
+};
+
+// The bytes of the index that UpdateReportIndex leaves after filing entries
+// one by one, in this order, into a month without an index. "" when there are
+// no entries.
+std::string IndexText(const std::vector<IndexEntry>& entries);
 
 #endif  // QUELLOR_OUTPUT_REPORT_WRITER_H_

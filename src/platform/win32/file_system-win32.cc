@@ -183,7 +183,10 @@ bool AppendToFile(const std::string& path, const std::string& data, std::string*
 }
 
 bool ReadWholeFile(const std::string& path, std::string* data, std::string* error) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  // Shared for deleting too: a reader (the archive tool, a second process)
+  // must never make the service's rename of a new dir.xml over this one fail.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Fail(error);
   data->clear();

@@ -1,0 +1,151 @@
+#include "archive/archive_server.h"
+
+#include <httplib.h>
+
+#include <utility>
+#include <vector>
+
+#include "archive/archive.h"
+#include "archive/archive_pages.h"
+#include "archive/search.h"
+#include "platform/file_system.h"
+
+namespace {
+
+// What the pages are sent as: the report files are single-byte text.
+constexpr char kHtml[] = "text/html; charset=windows-1252";
+// Most search hits one page shows.
+constexpr size_t kMaxHits = 1000;
+
+// The month folder of the request's YEAR and Mon, if it is one inside
+// data_folder.
+bool FindMonth(const std::string& data_folder, const httplib::Request& request,
+               MonthFolder* month) {
+  const std::string path =
+      JoinPath(JoinPath(data_folder, request.matches[1].str()), request.matches[2].str());
+  return MonthFolderOf(path, month) && FolderExists(path) && InsideFolder(data_folder, path);
+}
+
+// The month's index entries; from its files, with a notice, when the index
+// cannot be read.
+std::vector<IndexEntry> MonthEntries(const MonthFolder& month, std::string* notice) {
+  std::vector<IndexEntry> entries;
+  std::string error;
+  if (ReadIndex(JoinPath(month.path, "dir.xml"), &entries, &error)) return entries;
+  *notice = "The index of this month (dir.xml) cannot be read (" + error +
+            "); its reports are listed from their files.";
+  return EntriesOf(ReportFiles(month, ListMonthFiles(month.path).xml, nullptr));
+}
+
+SearchForm ReadSearchForm(const httplib::Request& request, std::string* error) {
+  SearchForm form;
+  form.query.text = request.get_param_value("q");
+  form.query.journal = request.get_param_value("journal");
+  form.query.regex = request.get_param_value("regex") == "1";
+  form.from = request.get_param_value("from");
+  form.to = request.get_param_value("to");
+  form.searched = !form.query.text.empty();
+  if ((!form.from.empty() && !ParseDay(form.from, &form.query.from)) ||
+      (!form.to.empty() && !ParseDay(form.to, &form.query.to))) {
+    *error = "Dates are written yyyy-mm-dd.";
+  }
+  return form;
+}
+
+void Forbidden(httplib::Response& response) {
+  response.status = 404;
+  response.set_content("Not found\n", "text/plain");
+}
+
+void ServeHome(const std::string& data_folder, const httplib::Request&,
+               httplib::Response& response) {
+  std::vector<MonthFolder> months = ListMonths(data_folder);
+  std::erase_if(months,
+                [&](const MonthFolder& month) { return !InsideFolder(data_folder, month.path); });
+  response.set_content(HomePage(months), kHtml);
+}
+
+void ServeMonth(const std::string& data_folder, const httplib::Request& request,
+                httplib::Response& response) {
+  MonthFolder month;
+  if (!FindMonth(data_folder, request, &month)) return Forbidden(response);
+  std::string notice;
+  const std::vector<IndexEntry> entries = MonthEntries(month, &notice);
+  response.set_content(MonthPage(month, entries, notice, request.get_param_value("journal")),
+                       kHtml);
+}
+
+// A report's page as the writer wrote it: already escaped.
+void ServeReport(const std::string& data_folder, const httplib::Request& request,
+                 httplib::Response& response) {
+  MonthFolder month;
+  std::string page, ignored;
+  if (!FindMonth(data_folder, request, &month)) return Forbidden(response);
+  const std::string path = JoinPath(month.path, request.matches[3].str());
+  if (!FileExists(path) || !InsideFolder(data_folder, path) ||
+      !ReadWholeFile(path, &page, &ignored)) {
+    return Forbidden(response);
+  }
+  response.set_content(page, kHtml);
+}
+
+void ServeSearch(const std::string& data_folder, const httplib::Request& request,
+                 httplib::Response& response) {
+  std::string error;
+  const SearchForm form = ReadSearchForm(request, &error);
+  std::vector<SearchHit> hits;
+  bool more = false;
+  if (error.empty() && form.searched) {
+    SearchArchive(
+        data_folder, form.query,
+        [&](const SearchHit& hit) {
+          more = hits.size() == kMaxHits;
+          if (!more) hits.push_back(hit);
+          return !more;
+        },
+        &error);
+  }
+  response.set_content(SearchPage(form, hits, error, more), kHtml);
+}
+
+}  // namespace
+
+ArchiveServer::ArchiveServer(std::string data_folder)
+    : data_folder_(std::move(data_folder)), server_(std::make_unique<httplib::Server>()) {
+  AddRoutes();
+}
+
+ArchiveServer::~ArchiveServer() = default;
+
+bool ArchiveServer::Bind(const std::string& host, int port) {
+  if (port == 0) {
+    port_ = server_->bind_to_any_port(host);
+    return port_ > 0;
+  }
+  port_ = port;
+  return server_->bind_to_port(host, port);
+}
+
+bool ArchiveServer::Run() { return server_->listen_after_bind(); }
+
+bool ArchiveServer::running() const { return server_->is_running(); }
+
+void ArchiveServer::Stop() { server_->stop(); }
+
+void ArchiveServer::AddRoutes() {
+  using Handler = void (*)(const std::string&, const httplib::Request&, httplib::Response&);
+  const std::pair<const char*, Handler> routes[] = {
+      {"/", ServeHome},
+      {R"(/(\d{4})/([A-Z][a-z]{2})/?)", ServeMonth},
+      {R"(/(\d{4})/([A-Z][a-z]{2})/([A-Za-z0-9_]+\.htm))", ServeReport},
+      {"/search", ServeSearch}};
+  for (const auto& [pattern, handler] : routes) {
+    server_->Get(pattern,
+                 [this, handler](const httplib::Request& request, httplib::Response& response) {
+                   handler(data_folder_, request, response);
+                 });
+  }
+  server_->set_default_headers(
+      {{"Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'"},
+       {"X-Content-Type-Options", "nosniff"}});
+}

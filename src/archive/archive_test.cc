@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive/reindex.h"
+#include "archive/search.h"
+#include "archive/verify.h"
+#include "platform/file_system.h"
+#include "support/sample_archive.h"
+#include "support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kAlarm = "2005/Jan/ProcessAlarmJournal_03Jan05_080000";
+const std::string kPlantedDec = "2004/Dec/ProcessAlarmJournal_03Dec04_080000.xml";
+const std::string kPlantedJan = "2005/Jan/SystemErrorJournal_05Jan05_091007.xml";
+
+// A temporary file as ReplacingFile leaves it, written age ago.
+void PlantTemporary(const SampleArchive& archive, std::chrono::seconds age) {
+  const std::string path = TemporaryPath(archive / "2005/Jan/dir.xml", 4242, 1);
+  WriteBytes(path, "<?xml");
+  fs::last_write_time(path, fs::file_time_type::clock::now() - age);
+}
+
+struct Fault {
+  const char* name;
+  void (*plant)(const SampleArchive&);
+  const char* problem;  // the one line verify reports; "" for none
+};
+
+const Fault kFaults[] = {
+    {"clean", [](const SampleArchive&) {}, ""},
+    {"missing htm", [](const SampleArchive& a) { fs::remove(a / (kAlarm + ".htm")); },
+     "2005/Jan/ProcessAlarmJournal_03Jan05_080000.xml: no .htm beside it"},
+    {"unlisted report",
+     [](const SampleArchive& a) {
+       fs::copy_file(a / (kAlarm + ".xml"), a / "2005/Jan/X_04Jan05_000000.xml");
+       fs::copy_file(a / (kAlarm + ".htm"), a / "2005/Jan/X_04Jan05_000000.htm");
+     },
+     "2005/Jan/X_04Jan05_000000.xml: not listed in dir.xml"},
+    {"listed file deleted",
+     [](const SampleArchive& a) {
+       fs::remove(a / (kAlarm + "_2.xml"));
+       fs::remove(a / (kAlarm + "_2.htm"));
+     },
+     "2005/Jan/ProcessAlarmJournal_03Jan05_080000_2.xml: listed in dir.xml but missing"},
+    {"page without its document",
+     [](const SampleArchive& a) {
+       fs::copy_file(a / (kAlarm + ".htm"), a / "2005/Jan/Y_04Jan05_000000.htm");
+     },
+     "2005/Jan/Y_04Jan05_000000.htm: no .xml beside it"},
+    {"malformed index",
+     [](const SampleArchive& a) { WriteBytes(a / "2004/Nov/dir.xml", "<Reports><Report>"); },
+     "2004/Nov/dir.xml: not well-formed XML"},
+    {"stale temporary file",
+     [](const SampleArchive& a) { PlantTemporary(a, std::chrono::hours(1)); },
+     "2005/Jan/dir.xml.tmp4242_1: stale temporary file"},
+    {"temporary file being written", [](const SampleArchive& a) { PlantTemporary(a, {}); }, ""},
+};
+
+TEST(VerifyArchiveTest, ReportsEachPlantedFaultAndNothingElse) {
+  for (const Fault& fault : kFaults) {
+    SampleArchive archive;
+    fault.plant(archive);
+    std::ostringstream out;
+    const size_t problems = VerifyArchive(archive.path(), out);
+    const std::string expected =
+        std::string(fault.problem) + (*fault.problem ? "\n" : "") + "3 month folders, ";
+    EXPECT_EQ(problems, *fault.problem ? 1u : 0u) << fault.name;
+    EXPECT_TRUE(out.str().starts_with(expected)) << fault.name << ":\n" << out.str();
+  }
+}
+
+TEST(ReindexMonthTest, RebuildsEveryIndexByteForByte) {
+  SampleArchive archive;
+  for (const char* month : {"2004/Nov", "2004/Dec", "2005/Jan"}) {
+    const std::string index = archive / (std::string(month) + "/dir.xml");
+    const std::string written = ReadBytes(index);
+    fs::remove(index);
+    std::ostringstream out;
+    std::string error;
+    EXPECT_TRUE(ReindexMonth(archive / month, out, &error)) << error;
+    EXPECT_EQ(ReadBytes(index), written) << month;
+  }
+}
+
+TEST(ReindexMonthTest, KeepsABrokenIndexAsBackup) {
+  SampleArchive archive;
+  const std::string index = archive / "2005/Jan/dir.xml";
+  const std::string written = ReadBytes(index);
+  WriteBytes(index, "<Reports>");
+  std::ostringstream out;
+  std::string error;
+  ASSERT_TRUE(ReindexMonth(archive / "2005/Jan", out, &error)) << error;
+  EXPECT_EQ(ReadBytes(index), written);
+  EXPECT_EQ(ReadBytes(index + ".bak"), "<Reports>");
+  WriteBytes(index, "<Reports/>");
+  ASSERT_TRUE(ReindexMonth(archive / "2005/Jan", out, &error)) << error;
+  EXPECT_EQ(ReadBytes(index + ".bak"), "<Reports>") << "an earlier backup is kept";
+  EXPECT_EQ(ReadBytes(index + ".bak2"), "<Reports/>");
+}
+
+TEST(ReindexMonthTest, RefusesAndChangesNothing) {
+  SampleArchive archive;
+  fs::create_directory(archive / "2005/Feb");
+  WriteBytes(archive / "2004/Dec/dir.xml", "broken");
+  WriteBytes(archive / "2004/Dec/dir.xml.tmp77_3", "<?xml");
+  std::ostringstream out;
+  std::string error;
+  EXPECT_FALSE(ReindexMonth(archive / "2005/Feb", out, &error));
+  EXPECT_EQ(error, "no reports in " + archive / "2005/Feb" + "; nothing changed");
+  EXPECT_FALSE(ReindexMonth(archive / "2004/Dec", out, &error));
+  EXPECT_NE(error.find("a service is writing"), std::string::npos) << error;
+  EXPECT_EQ(ReadBytes(archive / "2004/Dec/dir.xml"), "broken");
+  EXPECT_FALSE(fs::exists(archive / "2004/Dec/dir.xml.bak"));
+  EXPECT_FALSE(ReindexMonth(archive.path(), out, &error));
+}
+
+SearchQuery Query(const std::string& text, void (*set)(SearchQuery*) = nullptr) {
+  SearchQuery query;
+  query.text = text;
+  if (set != nullptr) set(&query);
+  return query;
+}
+
+// "timestamp  file: line" of every hit of query.
+std::vector<std::string> Hits(const SampleArchive& archive, const SearchQuery& query) {
+  std::vector<std::string> hits;
+  std::string error;
+  EXPECT_TRUE(SearchArchive(
+      archive.path(), query,
+      [&](const SearchHit& hit) {
+        hits.push_back(hit.timestamp + "  " + hit.file + ": " + hit.line);
+        return true;
+      },
+      &error))
+      << error;
+  return hits;
+}
+
+TEST(SearchArchiveTest, FindsPrintedLinesWithinTheFilters) {
+  SampleArchive archive;
+  const std::string jan = "05 Jan 2005  09:10:07  " + kPlantedJan + ": " + kPlantedLine;
+  const std::string dec = "03 Dec 2004  08:00:00  " + kPlantedDec + ": " + kPlantedLine;
+  struct Case {
+    SearchQuery query;
+    std::vector<std::string> hits;
+  };
+  const Case cases[] = {
+      {Query("FIC-9901"), {jan, dec}},
+      {Query("<10%> & rising"), {jan, dec}},
+      {Query("amp;"), {}},
+      {Query("Line>"), {}},
+      {Query(R"(FIC-\d+ +FLOW)", [](SearchQuery* q) { q->regex = true; }), {jan, dec}},
+      {Query("FIC-9901",
+             [](SearchQuery* q) {
+               q->from = {2005, 1, 1};
+             }),
+       {jan}},
+      {Query("FIC-9901",
+             [](SearchQuery* q) {
+               q->to = {2004, 12, 3};
+             }),
+       {dec}},
+      {Query("FIC-9901",
+             [](SearchQuery* q) {
+               q->to = {2004, 12, 2};
+             }),
+       {}},
+      {Query("FIC-9901", [](SearchQuery* q) { q->journal = "ProcessAlarmJournal"; }), {dec}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Hits(archive, c.query), c.hits) << c.query.text;
+}
+
+TEST(SearchArchiveTest, RefusesAnInvalidExpression) {
+  SampleArchive archive;
+  std::string error;
+  EXPECT_FALSE(SearchArchive(
+      archive.path(), Query("(", [](SearchQuery* q) { q->regex = true; }),
+      [](const SearchHit&) { return true; }, &error));
+  EXPECT_NE(error.find("invalid regular expression"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+// QuellorArchive: verifies and rebuilds month indexes, searches the reports'
+// printed lines, and serves a read-only web view of a data folder.
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/archive_server.h"
+#include "archive/reindex.h"
+#include "archive/search.h"
+#include "archive/verify.h"
+#include "output/text_helpers.h"
+#include "platform/file_system.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: QuellorArchive verify DATA_FOLDER\n"
+    "       QuellorArchive reindex MONTH_FOLDER\n"
+    "       QuellorArchive search DATA_FOLDER TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd]\n"
+    "                             [--journal NAME] [--regex]\n"
+    "       QuellorArchive serve DATA_FOLDER [--listen 127.0.0.1:8080]\n";
+
+int Usage(const std::string& problem) {
+  std::cerr << "QuellorArchive: " << problem << "\n" << kUsage;
+  return 2;
+}
+
+int Fail(const std::string& problem) {
+  std::cerr << "QuellorArchive: " << problem << "\n";
+  return 1;
+}
+
+// The "--name value" options and "--flag" switches after the positional
+// arguments; false when one is unknown or lacks its value.
+bool ReadOptions(const std::vector<std::string>& args, size_t first,
+                 const std::vector<std::string>& with_value,
+                 std::map<std::string, std::string>* options) {
+  for (size_t i = first; i < args.size(); ++i) {
+    const bool valued =
+        std::find(with_value.begin(), with_value.end(), args[i]) != with_value.end();
+    if (valued && i + 1 < args.size()) {
+      (*options)[args[i]] = args[i + 1];
+      ++i;
+    } else if (args[i] == "--regex") {
+      (*options)[args[i]];  // a switch: present, no value
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+int Search(const std::vector<std::string>& args) {
+  std::map<std::string, std::string> options;
+  if (args.size() < 3 || !ReadOptions(args, 3, {"--from", "--to", "--journal"}, &options)) {
+    return Usage("search needs a data folder, a text and known options");
+  }
+  SearchQuery query;
+  query.text = args[2];
+  query.regex = options.contains("--regex");
+  query.journal = options["--journal"];
+  if ((options.contains("--from") && !ParseDay(options["--from"], &query.from)) ||
+      (options.contains("--to") && !ParseDay(options["--to"], &query.to))) {
+    return Usage("dates are written yyyy-mm-dd");
+  }
+  size_t hits = 0;
+  std::string error;
+  const bool done = SearchArchive(
+      args[1], query,
+      [&](const SearchHit& hit) {
+        std::cout << hit.timestamp << "  " << hit.file << ": " << hit.line << "\n";
+        ++hits;
+        return true;
+      },
+      &error);
+  if (!done) return Fail(error);
+  return hits > 0 ? 0 : 1;
+}
+
+int Serve(const std::vector<std::string>& args) {
+  std::map<std::string, std::string> options{{"--listen", "127.0.0.1:8080"}};
+  if (!ReadOptions(args, 2, {"--listen"}, &options) || options.contains("--regex")) {
+    return Usage("serve takes a data folder and --listen HOST:PORT");
+  }
+  const std::string listen = options["--listen"];
+  const size_t colon = listen.rfind(':');
+  if (colon == std::string::npos || colon < 1) return Usage("--listen takes HOST:PORT");
+  std::string host = listen.substr(0, colon);
+  if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
+  const int port = std::atoi(listen.c_str() + colon + 1);
+  if (port <= 0 || port > 65535) return Usage("--listen takes HOST:PORT");
+  ArchiveServer server(args[1]);
+  if (!server.Bind(host, port)) return Fail("cannot listen on " + listen);
+  std::cout << "serving " << args[1] << " on http://" << listen << "/ (read-only)" << std::endl;
+  return server.Run() ? 0 : Fail("serving stopped");
+}
+
+int Run(const std::vector<std::string>& args) {
+  if (args.size() < 2) return Usage("a command and a folder are needed");
+  const std::string& command = args[0];
+  if (!FolderExists(args[1])) return Fail("no folder " + args[1]);
+  if (command == "verify" && args.size() == 2)
+    return VerifyArchive(args[1], std::cout) == 0 ? 0 : 1;
+  if (command == "reindex" && args.size() == 2) {
+    std::string error;
+    return ReindexMonth(args[1], std::cout, &error) ? 0 : Fail(error);
+  }
+  if (command == "search") return Search(args);
+  if (command == "serve") return Serve(args);
+  return Usage("unknown command or arguments");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  InitMonthNames();
+  return Run(std::vector<std::string>(argv + 1, argv + argc));
+}
