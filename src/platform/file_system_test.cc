@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/temp_folder.h"
 
@@ -115,6 +117,41 @@ TEST(FileSystemTest, ReadWholeFileReadsEveryByte) {
   EXPECT_EQ(data, big);
   EXPECT_FALSE(ReadWholeFile(temp / "none", &data, &error));
   EXPECT_FALSE(error.empty());
+}
+
+// The spool's moves: sync, rename over an existing file, remove (a missing
+// file is no failure), and the leftovers of an ended process found and swept.
+TEST(FileSystemTest, SpoolOperations) {
+  TempFolder temp;
+  std::string error;
+  WriteBytes(temp / "spool", kAwkwardBytes);
+  WriteBytes(temp / "record", "old");
+  EXPECT_TRUE(SyncFile(temp / "spool", &error)) << error;
+  EXPECT_TRUE(RenameFile(temp / "spool", temp / "record", &error)) << error;
+  EXPECT_EQ(ReadBytes(temp / "record"), kAwkwardBytes);
+  EXPECT_FALSE(SyncFile(temp / "spool", &error));
+  EXPECT_TRUE(RemoveFile(temp / "record", &error)) << error;
+  EXPECT_TRUE(RemoveFile(temp / "record", &error)) << error;
+
+  for (const char* name : {"a.htm", "a.htm.tmp12_3", "dir.xml.tmp4_55", "a.tmpx_1", "b.tmp1_"}) {
+    WriteBytes(temp / name, "x");
+  }
+  std::filesystem::create_directory(temp / "folder.tmp1_2");
+  EXPECT_EQ(FileNames(temp.path()).size(), 5u) << "folders are not listed";
+  RemoveLeftoverTemporaries(temp.path());
+  std::vector<std::string> kept = FileNames(temp.path());
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(kept, (std::vector<std::string>{"a.htm", "a.tmpx_1", "b.tmp1_"}));
+  EXPECT_TRUE(FileNames(temp / "none").empty());
+}
+
+TEST(FileSystemTest, FreeBytesOfTheVolume) {
+  TempFolder temp;
+  uint64_t bytes = 0;
+  std::string error;
+  EXPECT_TRUE(FreeBytes(temp.path(), &bytes, &error)) << error;
+  EXPECT_GT(bytes, 0u);
+  EXPECT_FALSE(FreeBytes(temp / "none", &bytes, &error));
 }
 
 }  // namespace
