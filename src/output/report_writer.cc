@@ -136,6 +136,14 @@ bool Holds(const std::string& path, const std::string& content) {
   return ReadWholeFile(path, &bytes, nullptr) && bytes == content;
 }
 
+// True when the index at path has an entry for xml_file_name (entries are
+// written without indentation inside the File element).
+bool IsIndexed(const std::string& index_path, const std::string& xml_file_name) {
+  std::string index;
+  return ReadWholeFile(index_path, &index, nullptr) &&
+         index.find("<File>" + xml_file_name + "</File>") != std::string::npos;
+}
+
 // stem, or stem_2, stem_3, ... : the first whose .htm and .xml are both free,
 // so that a report never replaces one filed in the same second. When
 // own_page is given, a stem whose .htm holds it is this report's own earlier
@@ -174,10 +182,7 @@ bool FileReport(const std::string& data_folder, const std::string& report_name,
     return false;
   }
   const std::string index_path = JoinPath(month_folder, "dir.xml");
-  const std::string entry = "<File>" + stem + ".xml</File>";
-  std::string index;
-  if (!resume || !ReadWholeFile(index_path, &index, nullptr) ||
-      index.find(entry) == std::string::npos) {
+  if (!resume || !IsIndexed(index_path, stem + ".xml")) {
     UpdateReportIndex(index_path, report_name, FormatTimestamp(t), stem + ".xml");
   }
   return true;
