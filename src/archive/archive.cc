@@ -45,7 +45,7 @@ std::string_view TakeLastPart(std::string_view* rest) {
 bool ParseDate(std::string_view date, int year, LocalTime* t) {
   if (date.size() < 5 || Number(date.substr(date.size() - 2)) != year % 100) return false;
   const std::string_view month = date.substr(2, date.size() - 4);
-  const auto& names = Regional().month_abbreviations;
+  const auto& names = Regional(TextEncoding::kLocal).month_abbreviations;
   const auto found = std::find(names.begin(), names.end(), month);
   t->year = year;
   t->month = static_cast<int>(found - names.begin()) + 1;
@@ -207,7 +207,8 @@ std::vector<IndexEntry> EntriesOf(const std::vector<ReportFile>& reports) {
   std::vector<IndexEntry> entries;
   entries.reserve(reports.size());
   for (const ReportFile& report : reports) {
-    entries.push_back({report.name, FormatTimestamp(report.time), report.file});
+    const std::string clash = report.clash > 1 ? "_" + std::to_string(report.clash) : "";
+    entries.push_back(IndexEntryOf(report.name, report.time, clash));
   }
   return entries;
 }

@@ -41,6 +41,7 @@ void frmMain::tmr1sec_Timer() {
   const LocalTime now = clock_.Now();
   if (now.second % 5 == 0) display_.SetStatusPanel(1, FormatTimestamp(now));
   RetryPort();
+  WatchCapture();
 }
 
 void frmMain::CutReport() {
@@ -51,9 +52,16 @@ void frmMain::CutReport() {
   buffer.SetTheString("");
   display_.ShowReceived(report.substr(0, kMaxShownCharacters));
   const std::string name = GetReportName(report);
-  if (name.empty()) return;
-  display_.SetStatusPanel(2, "Report '" + name + "' received  " + FormatTimestamp(clock_.Now()));
-  WriteReport(data_folder_, name, report, clock_);
+  // One instant names the report's files and its spool's filing record.
+  const LocalTime t = clock_.Now();
+  const ReportSpool::Record record = BeginFiling(t);
+  bool filed = true;  // a report without a name is not to be stored
+  if (!name.empty()) {
+    display_.SetStatusPanel(2, "Report '" + name + "' received  " + FormatTimestamp(t));
+    filed = WriteReportAt(data_folder_, name, report, t);
+    if (filed) ReportFiled();
+  }
+  EndFiling(record, filed);
 }
 
 // A report still being gathered is filed before the process ends, so nothing
@@ -79,13 +87,16 @@ cStringBuilder& frmMain::CaptureBuffer() {
 }
 
 // A full buffer (overflow) is filed as a report of its own and the new text
-// starts the next one, with its own countdown.
+// starts the next one, with its own countdown. The spool takes the text only
+// once the buffer has it, so that it never holds more than the buffer.
 void frmMain::GatherInput() {
   const std::string text = TakePortInput();
-  if (RunLoggingErrors("Capture buffer: [", [&] { CaptureBuffer().Append(text); })) return;
-  CutReport();
-  CaptureBuffer().Append(text);
-  ArmEndOfReport();
+  if (!RunLoggingErrors("Capture buffer: [", [&] { CaptureBuffer().Append(text); })) {
+    CutReport();
+    CaptureBuffer().Append(text);
+    ArmEndOfReport();
+  }
+  SpoolReceived(text);
 }
 
 void frmMain::ArmEndOfReport() {

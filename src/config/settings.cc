@@ -86,6 +86,14 @@ int32_t ToWholeNumber(double value) {
   return static_cast<int32_t>(whole);
 }
 
+int32_t ToCount(const std::string& text, int32_t default_value) {
+  const std::optional<double> number = ParseNumber(text);
+  if (!number) return default_value;
+  const double whole = RoundHalfToEven(*number);
+  if (!(whole >= 0 && whole <= std::numeric_limits<int32_t>::max())) return default_value;
+  return static_cast<int32_t>(whole);
+}
+
 int16_t ToPortNumber(int32_t value) {
   if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max()) {
     throw OverflowError();

@@ -28,6 +28,10 @@ std::optional<double> ParseNumber(const std::string& text);
 // Raises error 6 "Overflow" outside the signed 32-bit range.
 int32_t ToWholeNumber(double value);
 
+// A count read from a setting: the whole number of a numeric text when it is
+// 0 or more and fits 32 bits; default_value for any other text. Never raises.
+int32_t ToCount(const std::string& text, int32_t default_value);
+
 // Raises error 6 "Overflow" outside the signed 16-bit range.
 int16_t ToPortNumber(int32_t value);
 

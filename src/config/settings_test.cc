@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "output/service_log.h"
 #include "platform/file_system.h"
@@ -89,6 +90,12 @@ TEST(SettingsNumbers, PortNumberIsSixteenBit) {
   EXPECT_EQ(ToPortNumber(32767), 32767);
   EXPECT_THROW(ToPortNumber(32768), NumberedError);
   EXPECT_THROW(ToPortNumber(40000), NumberedError);
+}
+
+TEST(SettingsNumbers, CountsTakeTheDefaultForAnythingButZeroOrMore) {
+  const std::pair<std::string, int32_t> cases[] = {{"0", 0}, {" 15 ", 15}, {"2.5", 2}, {"-1", 7},
+                                                   {"x", 7}, {"", 7},      {"1e10", 7}};
+  for (const auto& [text, expected] : cases) EXPECT_EQ(ToCount(text, 7), expected) << text;
 }
 
 TEST(SettingsVisible, OnlyTrueOneAndYesShow) {

@@ -29,14 +29,15 @@ constexpr unsigned kIndexParseOptions =
 // Runs step, which returns false with a reason when it fails. A failure,
 // returned or raised, becomes one log line: prefix followed by the reason.
 template <typename Step>
-void LogFailure(const std::string& prefix, Step step) {
+bool LogFailure(const std::string& prefix, Step step) {
   std::string reason;
   try {
-    if (step(&reason)) return;
+    if (step(&reason)) return true;
   } catch (const std::exception& e) {
     reason = e.what();
   }
   WriteLog(prefix + reason);
+  return false;
 }
 
 // Appends escaped to xml with every CR LF made the end of one Line element
@@ -58,6 +59,12 @@ void AppendXmlLines(std::string_view escaped, std::string* xml) {
     }
   }
   xml->append(next, static_cast<size_t>(end - next));
+}
+
+constexpr char kHtmlTail[] = "</pre></body></html>\r\n";
+
+std::string HtmlHead(const std::string& report_name) {
+  return "<html><head><title>" + report_name + "</title></head><body><pre>";
 }
 
 // Commits file, or gives the reason why it cannot be.
@@ -86,7 +93,7 @@ bool WriteReportFiles(const std::string& html_path, const std::string& xml_path,
   static constexpr size_t kSliceSize = 64 * 1024;
   ReplacingFile html(html_path);
   ReplacingFile xml(xml_path);
-  html.Append("<html><head><title>" + report_name + "</title></head><body><pre>");
+  html.Append(HtmlHead(report_name));
   xml.Append("<?xml version=\"1.0\"?>\r\n<Report><Line>\r\n");
   // A final CR LF closes the last Line element; "</Report>" then stands on a
   // line of its own instead of following the last line.
@@ -103,7 +110,7 @@ bool WriteReportFiles(const std::string& html_path, const std::string& xml_path,
     AppendXmlLines(body, &lines);
     xml.Append(lines);
   }
-  html.Append("</pre></body></html>\r\n");
+  html.Append(kHtmlTail);
   xml.Append(final_break ? "</Line>\r\n</Report>\r\n" : "</Line></Report>\r\n");
   return Committed(&html, html_path, reason) && Committed(&xml, xml_path, reason);
 }
@@ -132,40 +139,68 @@ void SweepOnce(const std::string& folder) {
   swept = folder;
 }
 
+// True when the file at path holds exactly content.
+bool Holds(const std::string& path, const std::string& content) {
+  std::string bytes;
+  return ReadWholeFile(path, &bytes, nullptr) && bytes == content;
+}
+
+// True when the index at path has an entry for xml_file_name (entries are
+// written without indentation inside the File element).
+bool IsIndexed(const std::string& index_path, const std::string& xml_file_name) {
+  std::string index;
+  return ReadWholeFile(index_path, &index, nullptr) &&
+         index.find("<File>" + xml_file_name + "</File>") != std::string::npos;
+}
+
 // stem, or stem_2, stem_3, ... : the first whose .htm and .xml are both free,
-// so that a report never replaces one filed in the same second.
-std::string FreeStem(const std::string& folder, const std::string& stem) {
+// so that a report never replaces one filed in the same second. When
+// own_page is given, a stem whose .htm holds it is this report's own earlier
+// filing and is taken as well.
+std::string FreeStem(const std::string& folder, const std::string& stem,
+                     const std::string* own_page) {
   std::string candidate = stem;
   for (int n = 2; FileExists(JoinPath(folder, candidate + ".htm")) ||
                   FileExists(JoinPath(folder, candidate + ".xml"));
        ++n) {
+    if (own_page && Holds(JoinPath(folder, candidate + ".htm"), *own_page)) break;
     candidate = stem + "_" + std::to_string(n);
   }
   return candidate;
 }
 
-// Writes the .htm then the .xml file and indexes the report. The one clock
-// reading names the folders and files and stamps the index entry.
+// Writes the .htm then the .xml file and indexes the report, all named and
+// stamped with t. When resuming, the files and the index entry of an earlier
+// filing at t of the same text are kept and only what it lacks is written.
 bool FileReport(const std::string& data_folder, const std::string& report_name,
-                const std::string& report_text, const Clock& clock, std::string* reason) {
-  const LocalTime t = clock.Now();
+                const std::string& report_text, const LocalTime& t, bool resume,
+                std::string* reason) {
   const std::string year_folder = JoinPath(data_folder, std::to_string(t.year));
   const std::string month_folder = JoinPath(year_folder, MonthNames().at(t.month - 1));
   if (!EnsureFolder(year_folder, reason) || !EnsureFolder(month_folder, reason)) return false;
   SweepOnce(month_folder);
+  std::string own_page;
+  if (resume) own_page = HtmlHead(report_name) + EscapeXml(report_text) + kHtmlTail;
   const std::string name_and_time = report_name + "_" + FormatFileTime(t);
-  const std::string stem = FreeStem(month_folder, name_and_time);
-  if (!WriteReportFiles(JoinPath(month_folder, stem + ".htm"),
-                        JoinPath(month_folder, stem + ".xml"), report_name, report_text, reason)) {
+  const std::string stem = FreeStem(month_folder, name_and_time, resume ? &own_page : nullptr);
+  const std::string xml_path = JoinPath(month_folder, stem + ".xml");
+  if (!FileExists(xml_path) && !WriteReportFiles(JoinPath(month_folder, stem + ".htm"), xml_path,
+                                                 report_name, report_text, reason)) {
     return false;
   }
-  // The index is UTF-8 whatever the system's encoding: the regional month in
-  // its time stamp and file name is written in that form.
-  const std::string indexed_stem = report_name + "_" + FormatFileTime(t, TextEncoding::kUtf8) +
-                                   stem.substr(name_and_time.size());
-  UpdateReportIndex(JoinPath(month_folder, "dir.xml"), report_name,
-                    FormatTimestamp(t, TextEncoding::kUtf8), indexed_stem + ".xml");
+  const IndexEntry entry = IndexEntryOf(report_name, t, stem.substr(name_and_time.size()));
+  const std::string index_path = JoinPath(month_folder, "dir.xml");
+  if (!resume || !IsIndexed(index_path, entry.file)) {
+    UpdateReportIndex(index_path, entry.name, entry.timestamp, entry.file);
+  }
   return true;
+}
+
+bool FileReportLogged(const std::string& data_folder, const std::string& report_name,
+                      const std::string& report_text, const LocalTime& t, bool resume) {
+  return LogFailure("Report '" + report_name + "' not stored: ", [&](std::string* reason) {
+    return FileReport(data_folder, report_name, report_text, t, resume, reason);
+  });
 }
 
 // Collects what pugixml writes.
@@ -287,9 +322,17 @@ bool AppendToIndex(const std::string& path, const IndexEntry& entry, std::string
 
 void WriteReport(const std::string& data_folder, const std::string& report_name,
                  const std::string& report_text, const Clock& clock) {
-  LogFailure("Report '" + report_name + "' not stored: ", [&](std::string* reason) {
-    return FileReport(data_folder, report_name, report_text, clock, reason);
-  });
+  WriteReportAt(data_folder, report_name, report_text, clock.Now());
+}
+
+bool WriteReportAt(const std::string& data_folder, const std::string& report_name,
+                   const std::string& report_text, const LocalTime& t) {
+  return FileReportLogged(data_folder, report_name, report_text, t, false);
+}
+
+bool CompleteReportAt(const std::string& data_folder, const std::string& report_name,
+                      const std::string& report_text, const LocalTime& t) {
+  return FileReportLogged(data_folder, report_name, report_text, t, true);
 }
 
 void UpdateReportIndex(const std::string& index_path, const std::string& report_name,
@@ -300,6 +343,14 @@ void UpdateReportIndex(const std::string& index_path, const std::string& report_
                if (FileExists(index_path)) return AppendToIndex(index_path, entry, reason);
                return WriteFile(index_path, NewIndexText(entry), reason);
              });
+}
+
+IndexEntry IndexEntryOf(const std::string& report_name, const LocalTime& t,
+                        const std::string& clash_suffix) {
+  // The index is UTF-8 whatever the system's encoding: the regional month in
+  // its time stamp and file name is written in that form.
+  return {report_name, FormatTimestamp(t, TextEncoding::kUtf8),
+          report_name + "_" + FormatFileTime(t, TextEncoding::kUtf8) + clash_suffix + ".xml"};
 }
 
 std::string IndexText(const std::vector<IndexEntry>& entries) {

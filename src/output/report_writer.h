@@ -14,6 +14,19 @@
 void WriteReport(const std::string& data_folder, const std::string& report_name,
                  const std::string& report_text, const Clock& clock = SystemClock());
 
+// WriteReport with the instant t for the folders, names and index entry.
+// True when the report's files were written (an index failure aside).
+bool WriteReportAt(const std::string& data_folder, const std::string& report_name,
+                   const std::string& report_text, const LocalTime& t);
+
+// WriteReportAt for a report that a process which ended part way may have
+// begun to file at t: a name of t whose .htm holds this very report is its
+// earlier filing, which gets only what it lacks (the .xml file, the index
+// entry); no second copy is made. Temporary files left in the month folder
+// are removed. True when the report's files are in place.
+bool CompleteReportAt(const std::string& data_folder, const std::string& report_name,
+                      const std::string& report_text, const LocalTime& t);
+
 // Creates index_path with its first entry, or appends a Report entry to the
 // index there. An index that cannot be loaded is left untouched. Never
 // throws; a failure is logged.
@@ -27,6 +40,12 @@ struct IndexEntry {
   std::string timestamp;
   std::string file;
 };
+
+// The entry of a report filed at t as report_name_ddmmmyy_hhnnss +
+// clash_suffix ("" or "_N") + ".xml": time stamp and file name in UTF-8, as
+// the index holds them whatever the system's encoding.
+IndexEntry IndexEntryOf(const std::string& report_name, const LocalTime& t,
+                        const std::string& clash_suffix);
 
 // The bytes of the index that UpdateReportIndex leaves after filing entries
 // one by one, in this order, into a month without an index. "" when there are

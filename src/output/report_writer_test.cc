@@ -419,4 +419,36 @@ TEST_F(ReportWriterTest, IndexRefusedKeepsTheReportFilesAndIsLogged) {
   ExpectOneLogLineNaming({kName, kStem + ".xml", InMonth("dir.xml")});
 }
 
+// Where a process filing a report at its recorded instant was ended: nothing
+// written yet (only a temporary), the .htm in place, both files, the entry.
+class InterruptedFilingTest : public ReportWriterTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(InterruptedFilingTest, IsCompletedWithoutASecondCopy) {
+  const int step = GetParam();
+  const std::string text = "  PROCESS ALARM JOURNAL\r\nTAG & 1 < 2\r\n";
+  if (step == 0) {
+    std::filesystem::create_directories(data_ / "2005/Jan");
+    WriteBytes(InMonth(kStem + ".htm.tmp4242_1"), "<html>");
+  } else {
+    ASSERT_TRUE(WriteReportAt(data_.path(), kName, text, clock_.Now()));
+    if (step < 2) std::filesystem::remove(InMonth(kStem + ".xml"));
+    if (step < 3) std::filesystem::remove(InMonth("dir.xml"));
+  }
+  EXPECT_TRUE(CompleteReportAt(data_.path(), kName, text, clock_.Now()));
+  EXPECT_TRUE(FileExists(InMonth(kStem + ".xml")));
+  EXPECT_EQ(IndexedFiles(), std::vector<std::string>{kStem + ".xml"});
+  EXPECT_EQ(FileNames(InMonth("")).size(), 3u) << "no second copy, no temporary";
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, InterruptedFilingTest, ::testing::Range(0, 4));
+
+TEST_F(ReportWriterTest, CompletingTellsItsFilingFromAnotherOfTheSameSecond) {
+  Write(kName, "other\r\n");
+  ASSERT_TRUE(WriteReportAt(data_.path(), kName, "ours\r\n", clock_.Now()));
+  EXPECT_TRUE(CompleteReportAt(data_.path(), kName, "ours\r\n", clock_.Now()));
+  EXPECT_TRUE(CompleteReportAt(data_.path(), kName, "third\r\n", clock_.Now()));
+  EXPECT_EQ(IndexedFiles(),
+            (std::vector<std::string>{kStem + ".xml", kStem + "_2.xml", kStem + "_3.xml"}));
+}
+
 }  // namespace

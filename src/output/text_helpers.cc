@@ -73,10 +73,6 @@ std::string ZeroPadded(int value, int digits) {
 
 std::string TwoDigits(int value) { return ZeroPadded(value, 2); }
 
-// The regional settings in the given form.
-const RegionalSettings& Regional(TextEncoding encoding) {
-  return encoding == TextEncoding::kUtf8 ? regional.utf8 : regional.local;
-}
 
 // "mmm": the regional abbreviation of the month.
 const std::string& RegionalMonth(const LocalTime& t, TextEncoding encoding) {
@@ -102,6 +98,10 @@ void InitMonthNames() {
 const std::array<std::string, 12>& MonthNames() { return month_names; }
 
 void SetRegional(const SystemRegionalSettings& settings) { regional = settings; }
+
+const RegionalSettings& Regional(TextEncoding encoding) {
+  return encoding == TextEncoding::kUtf8 ? regional.utf8 : regional.local;
+}
 
 std::string FormatTimestamp(const LocalTime& t, TextEncoding encoding) {
   return TwoDigits(t.day) + " " + RegionalMonth(t, encoding) + " " + ZeroPadded(t.year, 4) + "  " +

@@ -28,6 +28,9 @@ void SetRegional(const SystemRegionalSettings& settings);
 // Which form of the regional settings a date pattern is rendered with.
 enum class TextEncoding { kLocal, kUtf8 };
 
+// The regional settings SetRegional gave, in the given form.
+const RegionalSettings& Regional(TextEncoding encoding);
+
 // The date patterns, rendered with the regional settings in the given form.
 // A month outside 1 ... 12 raises error 9 "Subscript out of range".
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // File and folder operations on byte-string paths in the system code page.
 // None of them throws; failures come back as false with the system's error
@@ -80,5 +81,23 @@ bool AppendToFile(const std::string& path, const std::string& data, std::string*
 
 // Reads the whole file into *data.
 bool ReadWholeFile(const std::string& path, std::string* data, std::string* error);
+
+// Renames from to to, replacing a file of that name. On the same volume the
+// rename is atomic: to names either its old file or all of from.
+bool RenameFile(const std::string& from, const std::string& to, std::string* error);
+
+// Deletes the file at path. A file that does not exist is no failure.
+bool RemoveFile(const std::string& path, std::string* error);
+
+// Writes what the system still holds of the file at path to the disk
+// (fsync / FlushFileBuffers), so that a power loss cannot lose it.
+bool SyncFile(const std::string& path, std::string* error);
+
+// The names (without folder) of the regular files in folder, in no order;
+// empty when the folder cannot be read.
+std::vector<std::string> FileNames(const std::string& folder);
+
+// The bytes free for this process on the volume that holds path.
+bool FreeBytes(const std::string& path, uint64_t* bytes, std::string* error);
 
 #endif  // QUELLOR_PLATFORM_FILE_SYSTEM_H_

@@ -160,4 +160,35 @@ TEST(FileSystemTest, ReadWholeFileReadsEveryByte) {
   EXPECT_FALSE(error.empty());
 }
 
+// The spool's moves: sync, rename over an existing file, remove (a missing
+// file is no failure), and the leftovers of an ended process found and swept.
+TEST(FileSystemTest, SpoolOperations) {
+  TempFolder temp;
+  std::string error;
+  WriteBytes(temp / "spool", kAwkwardBytes);
+  WriteBytes(temp / "record", "old");
+  EXPECT_TRUE(SyncFile(temp / "spool", &error)) << error;
+  EXPECT_TRUE(RenameFile(temp / "spool", temp / "record", &error)) << error;
+  EXPECT_EQ(ReadBytes(temp / "record"), kAwkwardBytes);
+  EXPECT_FALSE(SyncFile(temp / "spool", &error));
+  EXPECT_TRUE(RemoveFile(temp / "record", &error)) << error;
+  EXPECT_TRUE(RemoveFile(temp / "record", &error)) << error;
+
+  for (const char* name : {"a.htm", "dir.xml.tmp4_55"}) WriteBytes(temp / name, "x");
+  std::filesystem::create_directory(temp / "folder.tmp1_2");
+  std::vector<std::string> names = FileNames(temp.path());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.htm", "dir.xml.tmp4_55"})) << "folders are not listed";
+  EXPECT_TRUE(FileNames(temp / "none").empty());
+}
+
+TEST(FileSystemTest, FreeBytesOfTheVolume) {
+  TempFolder temp;
+  uint64_t bytes = 0;
+  std::string error;
+  EXPECT_TRUE(FreeBytes(temp.path(), &bytes, &error)) << error;
+  EXPECT_GT(bytes, 0u);
+  EXPECT_FALSE(FreeBytes(temp / "none", &bytes, &error));
+}
+
 }  // namespace

@@ -94,11 +94,15 @@ void frmMain::NormalStart() {
     // Names the device directly (a by-id link, a pty) instead of a number.
     const std::string device = read("CommDevice", "");
     if (!device.empty()) comPort.SetDevicePath(device);
+    ReadAlarmSettings(read);
   }
   InitMonthNames();
   NTService1.SetAcceptedControls(kAcceptPauseContinue);
   NTService1.RunService();
   service_started_ = true;
+  // Before capture begins, and once the service runs: a large leftover must
+  // not hold up the service manager's start.
+  RecoverLeftovers();
   comPort.SetPortOpen(true);
 }
 

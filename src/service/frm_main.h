@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "capture/report_spool.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/event_loop.h"
@@ -110,6 +111,24 @@ class frmMain : public ServiceEvents {
   void WaitForPort();
   void RetryPort();
 
+  // ---- Spool and alarms (capture/frm_main_spool.cc, frm_main_alarms.cc) ----
+  // The spool mirrors the capture buffer on disk from the normal start on
+  // (see ReportSpool); before it, and in tests that skip it, there is none.
+  using SettingReader = std::function<std::string(const char* key, const std::string& value)>;
+  // Reads SilenceAlarmMinutes and MinFreeMegabytes; other text: the default.
+  void ReadAlarmSettings(const SettingReader& read);
+  // Files what an earlier process left in its spool, then starts the spool.
+  void RecoverLeftovers();
+  void SpoolReceived(const std::string& text);
+  ReportSpool::Record BeginFiling(const LocalTime& t);
+  // filed false keeps the record, so that the next start tries again.
+  void EndFiling(const ReportSpool::Record& record, bool filed);
+  // The one-second tick's share: spool flush, silence and free-space alarms.
+  void WatchCapture();
+  void CheckSilence();
+  void CheckFreeSpace();
+  void ReportFiled();
+
   EventLoop& loop_;
   SerialPort& comPort;
   ServiceControl& NTService1;
@@ -127,6 +146,14 @@ class frmMain : public ServiceEvents {
   int32_t max_length_ = 0;
   int32_t file_lifetime_ = 0;
   int32_t end_of_file_interval_ = 0;
+
+  std::unique_ptr<ReportSpool> spool_;
+  int32_t silence_alarm_minutes_ = 0;  // 0: off
+  int32_t min_free_megabytes_ = 0;     // 0: off
+  int64_t ticks_ = 0;
+  int64_t silent_seconds_ = 0;  // since the last report was filed
+  bool silence_logged_ = false;
+  bool disk_low_ = false;
 
   bool ended_ = false;
   int exit_code_ = 0;

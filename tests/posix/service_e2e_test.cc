@@ -5,17 +5,23 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iostream>
+#include <map>
 #include <pugixml.hpp>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -184,8 +190,24 @@ class ServiceE2eTest : public ::testing::Test {
     return false;
   }
 
+  // True once the process has the pty open in raw mode: bytes written before
+  // that would meet the line discipline's line editing.
+  bool Capturing(pid_t pid) const {
+    if (!HoldsPty(pid)) return false;
+    const int fd = open(slave_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios mode = {};
+    const bool raw = fd >= 0 && tcgetattr(fd, &mode) == 0 && !(mode.c_lflag & ICANON);
+    if (fd >= 0) close(fd);
+    return raw;
+  }
+
+  // Writes all of text to the line, however the pty takes it.
   void Print(const std::string& text) {
-    ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    for (size_t done = 0; done < text.size();) {
+      const ssize_t n = write(master_, text.data() + done, text.size() - done);
+      ASSERT_GT(n, 0);
+      done += static_cast<size_t>(n);
+    }
   }
 
   // The log's messages without their time stamps.
@@ -217,18 +239,51 @@ class ServiceE2eTest : public ::testing::Test {
     return names;
   }
 
-  // The File entries of every month's index.
-  std::set<std::string> Indexed() const {
-    std::set<std::string> files;
+  // The File entries of every month's index, sorted, repeats kept.
+  Lines IndexEntries() const {
+    Lines files;
     for (const auto& entry : fs::recursive_directory_iterator(reports_)) {
       if (entry.path().filename() != "dir.xml") continue;
       pugi::xml_document index;
       EXPECT_TRUE(index.load_file(entry.path().c_str())) << entry.path();
       for (const auto& report : index.document_element().children("Report")) {
-        files.insert(report.child_value("File"));
+        files.push_back(report.child_value("File"));
       }
     }
+    std::sort(files.begin(), files.end());
     return files;
+  }
+  std::set<std::string> Indexed() const {
+    const Lines files = IndexEntries();
+    return {files.begin(), files.end()};
+  }
+
+  // Every report of sent (marker in its lines -> text) is filed exactly once,
+  // whole, as .htm and well-formed .xml with one index entry; no temporary
+  // or spool file is left.
+  void ExpectFiledOnce(const std::map<std::string, std::string>& sent) {
+    std::map<std::string, int> filed;  // marker -> copies
+    Lines pages;
+    for (const auto& entry : fs::recursive_directory_iterator(program_.path())) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+      EXPECT_FALSE(name.starts_with("QuellorService.spool")) << name;
+      if (entry.path().extension() != ".htm") continue;
+      const std::string page = ReadBytes(entry.path());
+      const size_t at = page.find("ROUND");
+      ASSERT_NE(at, std::string::npos) << name;
+      const std::string marker = page.substr(at, page.find("END", at) + 3 - at);
+      ++filed[marker];
+      EXPECT_TRUE(page == "<html><head><title>ProcessAlarmJournal</title></head><body><pre>" +
+                              sent.at(marker) + "</pre></body></html>\r\n")
+          << name;
+      fs::path xml = entry.path();
+      EXPECT_TRUE(pugi::xml_document().load_file(xml.replace_extension(".xml").c_str())) << xml;
+      pages.push_back(xml.filename().string());
+    }
+    for (const auto& [marker, text] : sent) EXPECT_EQ(filed[marker], 1) << marker;
+    std::sort(pages.begin(), pages.end());
+    EXPECT_EQ(IndexEntries(), pages);
   }
 
   std::string Output() const { return ReadBytes(output_); }
@@ -461,6 +516,51 @@ TEST_F(ServiceE2eTest, MissingPortLeavesARunningServiceThatStops) {
   EXPECT_EQ(ExitStatus(pid), 0);
   EXPECT_EQ(LogLines().back(), "Service stopped");
   EXPECT_EQ(LogLines().size(), 3u);
+}
+
+// Kills land at random moments around the end of a report: while it is still
+// being gathered, while it is being filed, or after. A restart files what the
+// killed process held, so every report whose bytes reached the service is
+// filed exactly once, whole, and nothing temporary stays behind.
+TEST_F(ServiceE2eTest, KilledAroundTheEndOfAReportFilesItExactlyOnce) {
+  constexpr int kRounds = 30;
+  // Long enough that a busy machine does not stall the reader for a whole
+  // interval, which would cut a report in two.
+  constexpr int kIntervalMs = 400;
+  constexpr size_t kReportSize = 1 << 20;
+  WritePtySettings(kIntervalMs);
+  std::mt19937 random(std::random_device{}());
+  std::map<std::string, std::string> sent;  // marker -> report text
+  const auto spool = program_ / "QuellorService.spool";
+  for (int round = 0; round < kRounds; ++round) {
+    const pid_t pid = Start({});
+    ASSERT_TRUE(WaitFor([&] { return Capturing(pid); }));
+    const std::string marker = "ROUND" + std::to_string(round) + "END";
+    // Nothing to escape: the .htm page holds the report as sent.
+    std::string report = "\r\n  PROCESS ALARM JOURNAL        PAGE 1\r\n";
+    while (report.size() < kReportSize) report += " 12:00:00  TAG " + marker + " VALUE 42\r\n";
+    sent[marker] = report;
+    Print(report);
+    // The bytes have reached the service once its spool holds them all, or
+    // once it has cut the report.
+    ASSERT_TRUE(WaitFor([&] {
+      std::error_code none;
+      return fs::file_size(spool, none) == report.size() || !fs::exists(spool);
+    }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(random() % (kIntervalMs + 200)));
+    kill(pid, SIGKILL);
+    ASSERT_EQ(ExitStatus(pid), 128 + SIGKILL);
+  }
+  const pid_t last = Start({});
+  ASSERT_TRUE(WaitFor([&] { return Capturing(last); }));
+  kill(last, SIGTERM);
+  ASSERT_EQ(ExitStatus(last), 0);
+
+  ExpectFiledOnce(sent);
+  const Lines lines = LogLines();
+  std::cout << std::count_if(lines.begin(), lines.end(),
+                             [](const std::string& line) { return line.starts_with("Recovered"); })
+            << " of " << kRounds << " reports recovered at a restart\n";
 }
 
 }  // namespace

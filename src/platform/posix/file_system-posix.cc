@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -190,5 +192,41 @@ bool ReadWholeFile(const std::string& path, std::string* data, std::string* erro
     data->append(chunk, static_cast<size_t>(got));
   }
   close(fd);
+  return true;
+}
+
+bool RenameFile(const std::string& from, const std::string& to, std::string* error) {
+  return rename(from.c_str(), to.c_str()) == 0 || Fail(error);
+}
+
+bool RemoveFile(const std::string& path, std::string* error) {
+  return unlink(path.c_str()) == 0 || errno == ENOENT || Fail(error);
+}
+
+bool SyncFile(const std::string& path, std::string* error) {
+  int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(error);
+  if (fsync(fd) != 0) {
+    CloseKeepingErrno(fd);
+    return Fail(error);
+  }
+  return close(fd) == 0 || Fail(error);
+}
+
+std::vector<std::string> FileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = readdir(dir)) {
+    if (FileExists(JoinPath(folder, entry->d_name))) names.push_back(entry->d_name);
+  }
+  closedir(dir);
+  return names;
+}
+
+bool FreeBytes(const std::string& path, uint64_t* bytes, std::string* error) {
+  struct statvfs info;
+  if (statvfs(path.c_str(), &info) != 0) return Fail(error);
+  *bytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -202,5 +203,47 @@ bool ReadWholeFile(const std::string& path, std::string* data, std::string* erro
     data->append(chunk, got);
   }
   CloseHandle(file);
+  return true;
+}
+
+bool RenameFile(const std::string& from, const std::string& to, std::string* error) {
+  return MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+         Fail(error);
+}
+
+bool RemoveFile(const std::string& path, std::string* error) {
+  if (DeleteFileA(path.c_str())) return true;
+  DWORD code = GetLastError();
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || Fail(code, error);
+}
+
+bool SyncFile(const std::string& path, std::string* error) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Fail(error);
+  bool flushed = FlushFileBuffers(file);
+  DWORD code = GetLastError();
+  CloseHandle(file);
+  return flushed || Fail(code, error);
+}
+
+std::vector<std::string> FileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+bool FreeBytes(const std::string& path, uint64_t* bytes, std::string* error) {
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExA(path.c_str(), &available, nullptr, nullptr)) return Fail(error);
+  *bytes = available.QuadPart;
   return true;
 }
