@@ -37,8 +37,16 @@ class SerialPort {
   virtual bool PortOpen() const = 0;
 
   // Every character waiting in the receive buffer, which is left empty; ""
-  // when nothing waits or the port is closed.
+  // when nothing waits or the port is closed. Raises kErrPortReadFailed,
+  // once, when the device has gone away (its description names the device
+  // and the reason); the port then reads no more until it is reopened.
   virtual std::string Input() = 0;
+
+  // Ends reading before a last Input (a stop): OnComm is raised no more, and
+  // Input then also takes every byte the device still holds, those of a read
+  // under way included, so nothing received is left behind. The port stays
+  // open until closed; reopening reads again. Does nothing when closed.
+  virtual void StopReading() = 0;
 
   // The code of the event being reported: kEvReceive, or above 1000 for a
   // communication error.

@@ -23,6 +23,13 @@ constexpr int kTextInputMode = 0;
 }  // namespace
 
 void frmMain::Form_Load(const std::string& command_line) {
+  bool started = false;  // RunService was called
+  // Before the service was started, the manager that started the process
+  // must learn of the failure, or it would wait (or restart) for nothing.
+  const auto fail = [&](int number, const std::string& description) {
+    HandleStartupError(number, description);
+    if (!started && !ended_) EndProgram(NTService1.ReportStartFailure(number, description));
+  };
   try {
     if (command_line == "-install") {
       NTService1.SetInteractive(true);
@@ -48,16 +55,18 @@ void frmMain::Form_Load(const std::string& command_line) {
       return;
     }
     NormalStart();
+    started = true;
+    comPort.SetPortOpen(true);
   } catch (const NumberedError& e) {
-    HandleStartupError(e.number(), e.description());
+    fail(e.number(), e.description());
   } catch (const std::exception& e) {
-    HandleStartupError(kErrInternal, e.what());
+    fail(kErrInternal, e.what());
   }
 }
 
 // Each step runs only when the ones before it succeeded: an error leaves the
-// rest undone (before RunService the service is never started; at the port
-// it runs with the port closed).
+// rest undone (before RunService the service is never started). Form_Load
+// opens the port last, once the service runs.
 void frmMain::NormalStart() {
   const SettingsFile file = ChooseSettingsFile(program_folder_, machine_name_);
   if (!file.found) WriteLog("INI file not found - defaults will be used");
@@ -98,7 +107,6 @@ void frmMain::NormalStart() {
   InitMonthNames();
   NTService1.SetAcceptedControls(kAcceptPauseContinue);
   NTService1.RunService();
-  comPort.SetPortOpen(true);
 }
 
 void frmMain::SettleDataFolder(const std::string& configured) {

@@ -222,7 +222,8 @@ TEST_F(FormLoadTest, IntervalBelowOneIsIgnoredByTheProperty) {
 }
 
 // Errors of the start sequence: logged with the step's error, the steps after
-// it undone, the process left running.
+// it undone; before the service was started the service manager is told and
+// the process ends (a failure at the port, after it, is in the next test).
 struct StartupErrorCase {
   const char* what;
   const char* keys;
@@ -230,7 +231,7 @@ struct StartupErrorCase {
   bool service_started;
 };
 
-TEST_F(FormLoadTest, StartupErrorsAreLoggedAndLeaveTheProcessRunning) {
+TEST_F(FormLoadTest, StartupErrorsAreLoggedAndReportedToTheManager) {
   const StartupErrorCase cases[] = {
       {"port beyond 16 bits", "CommPort=40000\r\n", "Initialisation: [6] Overflow", false},
       {"port beyond 32 bits", "CommPort=3e9\r\n", "Initialisation: [6] Overflow", false},
@@ -247,7 +248,10 @@ TEST_F(FormLoadTest, StartupErrorsAreLoggedAndLeaveTheProcessRunning) {
     EXPECT_EQ(std::find(calls.begin(), calls.end(), "RunService") != calls.end(), c.service_started)
         << c.what;
     EXPECT_FALSE(window->port.PortOpen()) << c.what;
-    EXPECT_FALSE(window->form->Ended()) << c.what;
+    // None of these got as far as starting the service.
+    EXPECT_TRUE(calls.back().starts_with("StartFailure 6 ")) << c.what;
+    EXPECT_TRUE(window->form->Ended()) << c.what;
+    EXPECT_EQ(window->form->ExitCode(), 1) << c.what;
   }
 }
 
@@ -259,6 +263,7 @@ TEST_F(FormLoadTest, MissingPortFailsAtTheLastStepWithTheServiceStarted) {
   EXPECT_TRUE(Called("RunService"));
   EXPECT_FALSE(port_.PortOpen());
   EXPECT_FALSE(form_.Ended());
+  EXPECT_FALSE(service_.calls().back().starts_with("StartFailure"));
 
   // A stop still ends it cleanly: there is no port to close.
   service_.RaiseStop();

@@ -1,6 +1,7 @@
 #include "support/fake_platform.h"
 
 #include <stdexcept>
+#include <utility>
 
 FakeEventLoop::FakeEventLoop() : queue_([this] { return now_ms_; }) {}
 
@@ -37,6 +38,7 @@ void FakeSerialPort::SetPortOpen(bool open) {
   if (open == open_) return;
   if (open && open_error_) throw *open_error_;
   open_ = open;
+  reading_stopped_ = false;
   history_.push_back(open ? "open" : "close");
 }
 
@@ -46,6 +48,7 @@ std::string FakeSerialPort::Input() {
   if (!open_) return "";
   std::string text;
   text.swap(waiting_);
+  if (reading_stopped_) text += std::exchange(held_, "");
   return text;
 }
 
