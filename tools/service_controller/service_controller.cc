@@ -8,6 +8,8 @@
 //                                        "reset 86400 restart 60000 ..."
 //   service_controller pause|continue    sends the request, prints the state
 //   service_controller control N         sends user control code N (128..255)
+//   service_controller stop-when FILE    sends stop as soon as FILE exists
+//                                        (within 10 ms; gives up after 60 s)
 //   service_controller wait STATE [s]    polls until STATE (default 30 s)
 //
 // STATE is one of STOPPED, START_PENDING, STOP_PENDING, RUNNING,
@@ -70,7 +72,7 @@ int Fail(const char* what) {
 int Usage() {
   std::fprintf(stderr,
                "usage: service_controller query|failure-actions|pause|continue|control N|"
-               "wait STATE [seconds]\n");
+               "stop-when FILE|wait STATE [seconds]\n");
   return kUsage;
 }
 
@@ -132,6 +134,20 @@ int SendControl(SC_HANDLE service, DWORD control) {
   return 0;
 }
 
+// A stop that follows a test's trigger at once, without the seconds a Wine
+// program takes to start.
+int StopWhenFileExists(SC_HANDLE service, const std::string& file) {
+  const ULONGLONG deadline = GetTickCount64() + 60 * 1000;
+  while (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount64() >= deadline) {
+      std::fprintf(stderr, "timed out waiting for %s\n", file.c_str());
+      return kFailed;
+    }
+    Sleep(10);
+  }
+  return SendControl(service, SERVICE_CONTROL_STOP);
+}
+
 int WaitForState(SC_HANDLE service, DWORD wanted, long seconds) {
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
   SERVICE_STATUS status{};
@@ -154,6 +170,8 @@ int Run(const std::string& command, int argc, char** argv) {
   DWORD wanted = 0;
   if (command == "control") {
     if (argc != 3 || (number = ParseNumber(argv[2], 128, 255)) < 0) return Usage();
+  } else if (command == "stop-when") {
+    if (argc != 3) return Usage();
   } else if (command == "wait") {
     if (argc < 3 || argc > 4 || (wanted = StateNamed(argv[2])) == 0) return Usage();
     number = argc == 4 ? ParseNumber(argv[3], 0, 86400) : 30;
@@ -166,7 +184,7 @@ int Run(const std::string& command, int argc, char** argv) {
   ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) return Fail("OpenSCManager");
   ScHandle service(OpenServiceA(manager.get(), ServiceControl::kServiceName,
-                                SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG |
+                                SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG | SERVICE_STOP |
                                     SERVICE_PAUSE_CONTINUE | SERVICE_USER_DEFINED_CONTROL));
   if (!service) {
     if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
@@ -180,6 +198,7 @@ int Run(const std::string& command, int argc, char** argv) {
   if (command == "pause") return SendControl(service.get(), SERVICE_CONTROL_PAUSE);
   if (command == "continue") return SendControl(service.get(), SERVICE_CONTROL_CONTINUE);
   if (command == "control") return SendControl(service.get(), static_cast<DWORD>(number));
+  if (command == "stop-when") return StopWhenFileExists(service.get(), argv[2]);
   return WaitForState(service.get(), wanted, number);
 }
 
