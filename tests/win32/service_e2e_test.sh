@@ -4,7 +4,7 @@
 # pty) filed as .xml/.htm and indexed, pause/continue/control codes, the pty
 # closed and a fresh one linked as COM1 (with QUELLOR_E2E_PORT_RETURN=1), net
 # stop 50 ms after a report's last bytes, a start that fails on a bad setting,
-# -uninstall. Usage: service_e2e_test.sh WINDOWS_BUILD_DIR
+# Ctrl+C of a -debug run 50 ms after a report's last bytes, -uninstall. Usage: service_e2e_test.sh WINDOWS_BUILD_DIR
 # Uses $WINEPREFIX (created only when missing); every wait is bounded.
 set -uo pipefail
 
@@ -217,8 +217,9 @@ if [[ $port_return_case == 1 ]]; then
   printf 'SYSTEM MAINTENANCE JOURNAL\r\nDISK 1 ' >&7
   sleep 0.5
   lines_before=$(log_lines | wc -l)
+  # Wine's server holds a copy of fd 7, so the printer is ended, not starved.
   exec 7>&-
-  wait "$feeder_pid"  # the pty is closed
+  kill "$feeder_pid" && wait "$feeder_pid" 2>/dev/null  # the pty is closed
   check "the report cut by the loss is filed" \
     test -n "$(wait_for_report 'SystemMaintenanceJournal_*.xml' 20)"
   service_pid=$(our_processes | head -n 1)
@@ -288,6 +289,24 @@ status=$?
 check "started by hand with a bad setting it ends at once (exit code $status)" \
   test "$status" -ne 0 -a $((SECONDS - started)) -le 10
 cp "$work/good.ini" "$program/QuellorService.ini"
+
+# ---- -debug in the foreground, Ctrl+C 50 ms after a report's last bytes -----
+# Wine turns SIGINT into the console's Ctrl+C.
+wine "$program/QuellorService.exe" -debug >/dev/null 2>&1 &
+debug_pid=$!
+for ((i = 0; i < 50; i++)); do
+  [[ $(log_lines | tail -n 1) == 'Quellor Service started' ]] && break
+  sleep 0.2
+done
+sleep 1  # the port opens after the log line
+printf 'OPERATOR MESSAGE JOURNAL\r\nCTRL C AT 50 MS\r\n' >&7
+sleep 0.05
+kill -INT "$debug_pid"
+for ((i = 0; i < 50; i++)); do kill -0 "$debug_pid" 2>/dev/null || break; sleep 0.2; done
+kill -KILL "$debug_pid" 2>/dev/null
+check "-debug: Ctrl+C 50 ms after a report's last bytes files it" \
+  grep -q 'CTRL C AT 50 MS' $(find "$data" -name '*.xml')
+check "-debug: Ctrl+C logs 'Service stopped' last" test "$(log_lines | tail -n 1)" = 'Service stopped'
 
 # ---- Started by hand, then uninstall ----------------------------------------
 output=$(timeout 60 wine "$program/QuellorService.exe" 2>/dev/null | tr -d '\r')
