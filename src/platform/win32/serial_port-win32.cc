@@ -102,7 +102,8 @@ void Win32SerialPort::OpenDevice(const std::string& path) {
                                     OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), path);
   // A read returns at once with what is there, else waits for the first
-  // byte at most kReadWaitMs: the reader sleeps in the driver, never spins.
+  // byte at most kReadWaitMs (under Wine it always waits kReadWaitMs): the
+  // reader sleeps in the driver, never spins.
   COMMTIMEOUTS timeouts = {};
   timeouts.ReadIntervalTimeout = MAXDWORD;
   timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
