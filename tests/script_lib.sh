@@ -38,10 +38,12 @@ wait_for_report() {
   return 1
 }
 # A printer: a pty whose slave is $pty_path and whose master the script
-# writes through file descriptor 7.
+# writes through file descriptor 7; $1, if given, names a further printer's
+# files.
 start_pty_printer() {
-  mkfifo "$work/line"
-  python3 - "$work/line" >"$work/pty" <<'PY' &
+  local name=${1:-}
+  mkfifo "$work/line$name"
+  python3 - "$work/line$name" >"$work/pty$name" <<'PY' &
 import os, pty, select, sys, tty
 master, slave = pty.openpty()
 tty.setraw(slave)
@@ -58,8 +60,8 @@ while True:
         os.write(master, data)
 PY
   feeder_pid=$!
-  exec 7>"$work/line"
-  pty_path=$(head -n 1 "$work/pty")
+  exec 7>"$work/line$name"
+  pty_path=$(head -n 1 "$work/pty$name")
   [[ $pty_path == /dev/pts/* ]] || { echo "FAIL: no pty"; exit 1; }
 }
 

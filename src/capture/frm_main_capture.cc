@@ -65,12 +65,13 @@ void frmMain::CutReport() {
 }
 
 // A report still being gathered is filed before the process ends, so nothing
-// received is lost (a failed last read included); only then is the port
-// closed.
+// received is lost (what the device still holds and a failed last read
+// included); only then is the port closed.
 void frmMain::ShutDown() {
   if (ended_) return;
   RunLoggingErrors("ShutDown: [", [&] {
     tmrEOF->SetEnabled(false);
+    comPort.StopReading();  // then the last Input takes what the device holds
     RunLoggingErrors("ShutDown: [", [&] { GatherInput(); });
     if (CaptureBuffer().Length() > 0) CutReport();
   });

@@ -212,9 +212,10 @@ TEST_F(CaptureTest, ShutDownFilesTheGatheredReportBeforeClosingThePort) {
   Start();
   port_.Receive(kAlarm);
   port_.Queue("  TAIL\r\n");
+  port_.Hold("  END\r\n");
   display_.Close();
   EXPECT_EQ(Reports(), std::vector<std::string>{kReportAt});
-  EXPECT_EQ(display_.received(), kAlarm + "  TAIL\r\n");
+  EXPECT_EQ(display_.received(), kAlarm + "  TAIL\r\n  END\r\n");
   EXPECT_EQ(port_.history().back(), "close");
   EXPECT_FALSE(port_.PortOpen());
   EXPECT_TRUE(form_.Ended());

@@ -47,6 +47,12 @@ class SerialPort {
   // reason, and the port reads nothing more until closed and opened again.
   virtual std::string Input() = 0;
 
+  // Ends reading before a last Input (a stop): OnComm is raised no more, and
+  // Input then also takes every byte the device still holds, those of a read
+  // under way included, so nothing received is left behind. The port stays
+  // open until closed; reopening reads again. Does nothing when closed.
+  virtual void StopReading() = 0;
+
   // The code of the event being reported: kEvReceive, or above 1000 for a
   // communication error.
   virtual int16_t CommEvent() const = 0;

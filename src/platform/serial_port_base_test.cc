@@ -19,6 +19,7 @@ class ScriptedPort : public SerialPortBase {
 
   bool PortOpen() const override { return open_; }
   std::string Input() override { return ""; }
+  void StopReading() override {}
 
   uint32_t refused_speed = 0;
   std::vector<std::string> calls;

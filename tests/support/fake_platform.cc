@@ -1,6 +1,7 @@
 #include "support/fake_platform.h"
 
 #include <stdexcept>
+#include <utility>
 
 FakeEventLoop::FakeEventLoop() : queue_([this] { return now_ms_; }) {}
 
@@ -44,6 +45,7 @@ void FakeSerialPort::SetPortOpen(bool open) {
     throw *open_error_;
   }
   open_ = open;
+  reading_stopped_ = false;
   history_.push_back(open ? "open" : "close");
 }
 
@@ -53,6 +55,7 @@ std::string FakeSerialPort::Input() {
   if (!open_) return "";
   std::string text;
   text.swap(waiting_);
+  if (reading_stopped_) text += std::exchange(held_, "");
   return text;
 }
 

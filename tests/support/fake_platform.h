@@ -72,6 +72,7 @@ class FakeSerialPort : public SerialPort {
   void SetPortOpen(bool open) override;
   bool PortOpen() const override { return open_; }
   std::string Input() override;
+  void StopReading() override { reading_stopped_ = open_; }
   int16_t CommEvent() const override { return event_; }
   void SetOnComm(std::function<void()> handler) override { on_comm_ = std::move(handler); }
 
@@ -79,6 +80,9 @@ class FakeSerialPort : public SerialPort {
   void Receive(const std::string& text);
   // Characters arrive below the receive threshold: no event.
   void Queue(const std::string& text) { waiting_ += text; }
+  // Characters a read under way holds: Input takes them only after
+  // StopReading.
+  void Hold(const std::string& text) { held_ += text; }
   // Raises OnComm with the given event code.
   void RaiseEvent(int16_t code);
 
@@ -102,6 +106,8 @@ class FakeSerialPort : public SerialPort {
   bool open_ = false;
   int16_t event_ = 0;
   std::string waiting_;
+  std::string held_;
+  bool reading_stopped_ = false;
   int input_calls_ = 0;
   std::function<void()> on_comm_;
   std::optional<NumberedError> open_error_;

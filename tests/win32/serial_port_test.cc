@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/win32/serial_port-win32.h"
 #include "support/error_of.h"
@@ -46,7 +47,10 @@ TEST(Win32SerialPort, AbsentPortRaisesPortOpenFailedAndStaysClosed) {
 // On a real port: tests/win32/serial_port_test.sh maps a pseudo-terminal to
 // QUELLOR_TEST_COM_PORT and writes the bytes of the file named by
 // QUELLOR_TEST_COM_PAYLOAD, in pieces, once the file QUELLOR_TEST_COM_GO
-// exists.
+// exists. Once the file QUELLOR_TEST_COM_GO with ".unplug" appended exists,
+// it writes kLastWords and closes the pty (the device is gone), then links
+// the port to a fresh pty, creates ".replugged", and writes kBack once
+// ".back" exists.
 class Win32SerialPortLive : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -61,6 +65,36 @@ class Win32SerialPortLive : public ::testing::Test {
     payload_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     go_ = go;
   }
+
+  // Waits up to 10 s for the file name to exist.
+  static bool WaitForFile(const std::string& name) {
+    for (int i = 0; i < 100; ++i) {
+      if (GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+      Sleep(100);
+    }
+    return false;
+  }
+
+  // Runs loop until quit or ms have passed.
+  static void RunFor(Win32EventLoop& loop, int32_t ms) {
+    const auto timer = loop.CreateTimer([&] { loop.Quit(); });
+    timer->SetInterval(ms);
+    timer->SetEnabled(true);
+    loop.Run();
+  }
+
+  // CPU time of this process so far, in milliseconds.
+  static int64_t CpuMs() {
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    const auto ms = [](const FILETIME& t) {
+      return ((static_cast<int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000;
+    };
+    return ms(kernel) + ms(user);
+  }
+
+  static constexpr const char* kLastWords = "LAST WORDS\r\n";
+  static constexpr const char* kBack = "BACK AGAIN\r\n";
 
   int16_t port_number_ = 0;
   std::string payload_;
@@ -108,6 +142,47 @@ TEST_F(Win32SerialPortLive, DeliversEveryByteUnchangedThroughOnComm) {
   // The port is free again.
   port.SetPortOpen(true);
   EXPECT_TRUE(port.PortOpen());
+}
+
+TEST_F(Win32SerialPortLive, AVanishedDeviceRaisesReadFailedOnceThenReopens) {
+  Win32EventLoop loop;
+  Win32SerialPort port(loop);
+  port.SetCommPort(port_number_);
+  std::string received;
+  std::vector<std::string> errors;
+  port.SetOnComm([&] {
+    try {
+      received += port.Input();
+      if (received.ends_with(kBack)) loop.Quit();
+    } catch (const NumberedError& e) {
+      EXPECT_EQ(e.number(), kErrPortReadFailed);
+      errors.push_back(e.description());
+      loop.Quit();
+    }
+  });
+  port.SetPortOpen(true);
+  std::ofstream(go_ + ".unplug") << "go";
+  RunFor(loop, 10000);
+  EXPECT_EQ(received, kLastWords);  // what came before the loss first
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("Error reading \\\\.\\COM"), std::string::npos) << errors[0];
+
+  // Gone for good: no further event, nothing raised again, no spinning.
+  const int64_t cpu_before = CpuMs();
+  RunFor(loop, 1500);
+  EXPECT_LT(CpuMs() - cpu_before, 300);
+  EXPECT_EQ(port.Input(), "");
+  EXPECT_EQ(errors.size(), 1u);
+
+  // Closed and opened again, the port reads the device the link now names.
+  port.SetPortOpen(false);
+  ASSERT_TRUE(WaitForFile(go_ + ".replugged"));
+  port.SetPortOpen(true);
+  std::ofstream(go_ + ".back") << "go";
+  received.clear();
+  RunFor(loop, 10000);
+  EXPECT_EQ(received, kBack);
+  EXPECT_EQ(errors.size(), 1u);
 }
 
 }  // namespace

@@ -115,6 +115,10 @@ void PosixSerialPort::StartReading() {
   loop_.WatchReadable(fd_, [this] { OnReadable(); });
 }
 
+void PosixSerialPort::StopReading() {
+  if (fd_ >= 0) loop_.Unwatch(fd_);
+}
+
 void PosixSerialPort::CloseDevice() {
   if (fd_ < 0) return;
   loop_.Unwatch(fd_);

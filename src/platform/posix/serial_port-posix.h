@@ -21,6 +21,8 @@ class PosixSerialPort : public SerialPortBase {
   bool PortOpen() const override { return fd_ >= 0; }
   // Also takes what the device holds that no event has reported yet.
   std::string Input() override;
+  // Input drains the device itself: only the events end.
+  void StopReading() override;
 
  private:
   std::string DeviceForPort(int16_t port) const override;

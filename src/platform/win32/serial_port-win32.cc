@@ -30,6 +30,17 @@ NumberedError OpenError(DWORD error, const std::string& path) {
   return NumberedError(kErrPortBusy, "Port cannot be opened: " + path + ": " + reason);
 }
 
+// Why the device behind handle is gone, or "" while it is there. A read
+// that returns nothing cannot tell a hung-up line from a silent one; the
+// comm state can: it can no longer be read (Wine: ERROR_NOT_READY once the
+// far side of a pty has closed; Windows: an unplugged adapter's errors).
+std::string GoneReason(HANDLE handle) {
+  DWORD errors = 0;
+  COMSTAT status = {};
+  if (ClearCommError(handle, &errors, &status)) return "";
+  return SystemMessage(GetLastError());
+}
+
 BYTE ParityCode(char parity) {
   switch (parity) {
     case 'e':
@@ -91,7 +102,8 @@ void Win32SerialPort::OpenDevice(const std::string& path) {
                                     OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), path);
   // A read returns at once with what is there, else waits for the first
-  // byte at most kReadWaitMs: the reader sleeps in the driver, never spins.
+  // byte at most kReadWaitMs (under Wine it always waits kReadWaitMs): the
+  // reader sleeps in the driver, never spins.
   COMMTIMEOUTS timeouts = {};
   timeouts.ReadIntervalTimeout = MAXDWORD;
   timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
@@ -115,14 +127,26 @@ void Win32SerialPort::ApplyLine(const SerialSettings& line) {
 
 void Win32SerialPort::StartReading() {
   stop_reading_ = false;
+  reading_stopped_ = false;
   reader_ = std::thread([this, handle = handle_, path = DevicePath()] { ReadLoop(handle, path); });
+}
+
+void Win32SerialPort::StopReading() {
+  if (!PortOpen()) return;
+  JoinReader();
+  reading_stopped_ = true;
+}
+
+void Win32SerialPort::JoinReader() {
+  stop_reading_ = true;
+  if (reader_.joinable()) reader_.join();
 }
 
 void Win32SerialPort::CloseDevice() {
   if (!PortOpen()) return;
-  stop_reading_ = true;
-  if (reader_.joinable()) reader_.join();
+  JoinReader();
   CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+  reading_stopped_ = false;
   std::lock_guard<std::mutex> lock(received_->mutex);
   received_->bytes.clear();
   received_->error.clear();
@@ -130,22 +154,40 @@ void Win32SerialPort::CloseDevice() {
 
 void Win32SerialPort::ReadLoop(HANDLE handle, const std::string& path) {
   char chunk[4096];
-  while (!stop_reading_) {
+  std::string gone;  // why the device is gone; reading on would spin
+  while (!stop_reading_ && gone.empty()) {
+    const ULONGLONG started = GetTickCount64();
     DWORD count = 0;
     if (!ReadFile(handle, chunk, sizeof chunk, &count, nullptr)) {
-      // The device is gone; reading on would spin.
-      const std::string reason = SystemMessage(GetLastError());
+      gone = SystemMessage(GetLastError());
+    } else if (count > 0) {
       std::lock_guard<std::mutex> lock(received_->mutex);
-      received_->error = "Error reading " + path + ": " + reason;
-      break;
+      received_->bytes.append(chunk, count);
+      NotifyLoop();
+    } else {
+      gone = GoneReason(handle);
+      // A silent read that did not wait must not make the reader spin.
+      if (gone.empty() && GetTickCount64() - started < kReadWaitMs / 2) Sleep(kReadWaitMs);
     }
-    if (count == 0) continue;  // kReadWaitMs of silence
-    std::lock_guard<std::mutex> lock(received_->mutex);
-    received_->bytes.append(chunk, count);
-    NotifyLoop();
   }
+  if (gone.empty()) return;
   std::lock_guard<std::mutex> lock(received_->mutex);
-  if (!received_->error.empty()) NotifyLoop();
+  received_->error = "Error reading " + path + ": " + gone;
+  NotifyLoop();
+}
+
+void Win32SerialPort::ReadRemaining() {
+  COMMTIMEOUTS at_once = {};
+  at_once.ReadIntervalTimeout = MAXDWORD;  // the totals 0: return with what is there
+  if (!SetCommTimeouts(handle_, &at_once)) return;
+  char chunk[4096];
+  DWORD count = 0;
+  std::lock_guard<std::mutex> lock(received_->mutex);
+  // A read that does not fill the chunk has taken all there was.
+  while (ReadFile(handle_, chunk, sizeof chunk, &count, nullptr) && count > 0) {
+    received_->bytes.append(chunk, count);
+    if (count < sizeof chunk) break;
+  }
 }
 
 void Win32SerialPort::NotifyLoop() {
@@ -164,12 +206,13 @@ void Win32SerialPort::RaiseOnComm() {
     received_->notify_posted = false;
     if (received_->bytes.empty() && received_->error.empty()) return;
   }
-  if (!PortOpen()) return;
+  if (!PortOpen() || reading_stopped_) return;
   RaiseReceive();
 }
 
 std::string Win32SerialPort::Input() {
   if (!PortOpen()) return "";
+  if (reading_stopped_) ReadRemaining();
   std::lock_guard<std::mutex> lock(received_->mutex);
   if (received_->bytes.empty() && !received_->error.empty()) {
     throw NumberedError(kErrPortReadFailed, std::exchange(received_->error, ""));

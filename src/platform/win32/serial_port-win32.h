@@ -15,10 +15,16 @@
 
 // A serial port through the comm API. CommPort N is \\.\COMN unless
 // SetDevicePath names another device. A reader thread gathers the input with
-// synchronous ReadFile calls that return as soon as a byte is there or after
-// kReadWaitMs of silence (neither WaitCommEvent nor overlapped reads, which
-// misbehave under Wine), and the loop thread raises OnComm. Every member is
-// for the loop thread.
+// synchronous ReadFile calls that wait at most kReadWaitMs (neither
+// WaitCommEvent nor overlapped reads, which misbehave under Wine), and the
+// loop thread raises OnComm. Under Wine such a read returns only when its
+// wait is over, holding what came meanwhile: StopReading therefore ends the
+// reader before the last Input reads what is left at once.
+//
+// A device that went away (a failed read, or a comm state that can no longer
+// be read after a silent read: a pty hung up, an adapter unplugged) ends the
+// reader, and Input raises kErrPortReadFailed once. Every member is for the
+// loop thread.
 class Win32SerialPort : public SerialPortBase {
  public:
   // The longest a read waits for a first byte: also how long closing the
@@ -30,6 +36,7 @@ class Win32SerialPort : public SerialPortBase {
 
   bool PortOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
   std::string Input() override;
+  void StopReading() override;
 
  private:
   // What the reader thread shares with the loop thread.
@@ -48,8 +55,13 @@ class Win32SerialPort : public SerialPortBase {
   // Also stops and joins the reader.
   void CloseDevice() override;
 
-  // The reader thread: reads handle (the device at path) until stopped.
+  // The reader thread: reads handle (the device at path) until stopped or
+  // the device is gone.
   void ReadLoop(HANDLE handle, const std::string& path);
+  // Ends the reader thread; what it read stays for Input.
+  void JoinReader();
+  // Takes at once what the device holds (the reader has ended).
+  void ReadRemaining();
   // Queues the loop-thread step that raises OnComm, unless one is queued.
   void NotifyLoop();
   void RaiseOnComm();
@@ -60,6 +72,7 @@ class Win32SerialPort : public SerialPortBase {
   std::shared_ptr<Received> received_ = std::make_shared<Received>();
   std::atomic<bool> stop_reading_{false};
   std::thread reader_;
+  bool reading_stopped_ = false;  // StopReading ran: Input reads the rest
 };
 
 #endif  // QUELLOR_PLATFORM_WIN32_SERIAL_PORT_WIN32_H_

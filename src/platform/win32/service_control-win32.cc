@@ -15,6 +15,13 @@ constexpr DWORD kPendingWaitHintMs = 10000;
 constexpr DWORD kDispatcherEndMs = 5000;
 // How long closing the console may take to file what was being gathered.
 constexpr DWORD kConsoleCloseMs = 4000;
+// How long a start-up failure waits for the manager to take its STOPPED.
+constexpr DWORD kStartFailureReportMs = 5000;
+constexpr int kExitStartFailed = 1;
+// A crashed or hung service is restarted after a minute, every time; the
+// count of failures starts again after a day without one.
+constexpr DWORD kRestartDelayMs = 60 * 1000;
+constexpr DWORD kFailureResetSeconds = 24 * 60 * 60;
 constexpr DWORD kFirstUserControl = 128;
 constexpr DWORD kLastUserControl = 255;
 
@@ -96,6 +103,10 @@ bool Win32ServiceControl::InstallService() {
   if (!service) return false;
   SERVICE_DESCRIPTIONA description{const_cast<char*>(kDescription)};
   ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, &description);
+  SC_ACTION restart[3];
+  for (SC_ACTION& action : restart) action = {SC_ACTION_RESTART, kRestartDelayMs};
+  SERVICE_FAILURE_ACTIONSA actions{kFailureResetSeconds, nullptr, nullptr, 3, restart};
+  ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &actions);
   return true;
 }
 
@@ -137,16 +148,31 @@ bool Win32ServiceControl::RunService() {
   return dispatcher_thread_ != nullptr;
 }
 
-int Win32ServiceControl::ReportStartFailure(int /*number*/, const std::string& /*description*/) {
-  return 1;
+// Under the manager, ServiceMain reports STOPPED with number as soon as the
+// dispatcher connects; started by hand, the dispatcher fails at once.
+int Win32ServiceControl::ReportStartFailure(int number, const std::string& /*description*/) {
+  {
+    std::lock_guard<std::mutex> lock(g_instance_mutex);
+    if (g_instance != nullptr || debug_mode()) return kExitStartFailed;
+    g_instance = this;
+  }
+  {
+    std::lock_guard<std::mutex> lock(status_mutex_);
+    status_.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
+    status_.dwServiceSpecificExitCode = static_cast<DWORD>(number);
+  }
+  start_failed_ = true;
+  dispatcher_thread_ = CreateThread(nullptr, 0, DispatcherThread, this, 0, nullptr);
+  if (dispatcher_thread_ != nullptr) WaitForSingleObject(dispatcher_thread_, kStartFailureReportMs);
+  return kExitStartFailed;
 }
 
 DWORD WINAPI Win32ServiceControl::DispatcherThread(LPVOID self) {
   SERVICE_TABLE_ENTRYA table[] = {{const_cast<char*>(kServiceName), ServiceMain},
                                   {nullptr, nullptr}};
-  if (!StartServiceCtrlDispatcherA(table)) {
+  auto* host = static_cast<Win32ServiceControl*>(self);
+  if (!StartServiceCtrlDispatcherA(table) && !host->start_failed_) {
     DWORD error = GetLastError();
-    auto* host = static_cast<Win32ServiceControl*>(self);
     host->loop_.Post([host, error] { host->EndWithoutManager(error); });
   }
   return 0;
@@ -168,6 +194,10 @@ void WINAPI Win32ServiceControl::ServiceMain(DWORD, LPSTR*) {
     {
       std::lock_guard<std::mutex> status_lock(self->status_mutex_);
       self->status_handle_ = handle;
+    }
+    if (self->start_failed_) {
+      self->ReportStatus(SERVICE_STOPPED);  // with the failure's exit codes
+      return;
     }
     self->ReportStatus(SERVICE_START_PENDING);
     self->loop_.Post([self] { self->RaiseStart(); });

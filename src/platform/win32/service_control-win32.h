@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -21,6 +22,11 @@
 // after Start's Success, PAUSED/RUNNING after Pause's/Continue's. STOPPED is
 // reported by the destructor, that is after the loop has returned, so the
 // stop's log line is always written first.
+//
+// InstallService also sets the failure actions: restart a minute after a
+// crash, every time, the count reset after a day. ReportStartFailure
+// connects to the dispatcher only to report SERVICE_STOPPED with
+// ERROR_SERVICE_SPECIFIC_ERROR and the error number.
 //
 // Started by hand without DebugMode, the dispatcher cannot connect: a line
 // saying how to install or debug goes to the log and to standard output, and
@@ -86,6 +92,8 @@ class Win32ServiceControl : public ServiceControlBase {
   SERVICE_STATUS status_{};
   SERVICE_STATUS_HANDLE status_handle_ = nullptr;
 
+  // ReportStartFailure ran: ServiceMain only reports the failure.
+  std::atomic<bool> start_failed_{false};
   HANDLE ended_event_ = nullptr;  // set by the destructor; ServiceMain waits on it
   HANDLE dispatcher_thread_ = nullptr;
   bool console_handler_set_ = false;
