@@ -248,6 +248,7 @@ rm -rf "${data:?}"/* "$log"
 LC_ALL=de_DE.UTF-8 QUELLOR_TEST_CLOCK='2026-03-15 10:20:00' \
   timeout 120 wine "$program/QuellorService.exe" -debug >/dev/null 2>&1 &
 for ((i = 0; i < 150; i++)); do grep -q 'Quellor Service started' "$log" 2>/dev/null && break; sleep 0.2; done
+sleep 1  # the port opens after the log line
 printf 'PROCESS ALARM JOURNAL\r\nFIC101 HIGH ALARM\r\n' >&7
 german=$(wait_for_report 'ProcessAlarmJournal_*.xml' 30)
 sleep 0.5
