@@ -149,6 +149,7 @@ start_pty_printer 2
 ln -sfn "$pty_path" "$WINEPREFIX/dosdevices/com1" # Wine resolves it at the next open
 for ((i = 0; i < 50; i++)); do log_lines | grep -q '^Port reopened: ' && break; sleep 0.2; done
 new_lines=$(log_lines | tail -n +$((lines_before + 1)))
+echo "log lines since the loss:" && sed 's/^/  /' <<<"$new_lines"
 check "one log line at the loss and one at the return, within 10 s" \
   test "$(wc -l <<<"$new_lines")" = 2 -a "$(tail -n 1 <<<"$new_lines" | cut -c1-15)" = 'Port reopened: '
 printf 'SYSTEM MAINTENANCE JOURNAL\r\nDISK 2\r\n' >&7

@@ -48,7 +48,7 @@ start_printer() {
   w reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty_path" /f >/dev/null
   timeout 30 wineserver -k 2>/dev/null
   timeout 30 wineserver -w 2>/dev/null
-  wineserver -p
+  wineserver -p 2>/dev/null  # it dumps its objects to stderr when a pty hangs up
 }
 
 # Gives COM1 its old mapping back, unplugs the printer and ends Wine.
