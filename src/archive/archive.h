@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "output/report_writer.h"
+#include "output/report_index.h"
 #include "platform/clock.h"
 
 // What the archive tools read from a data folder: its YEAR/Mon folders, the

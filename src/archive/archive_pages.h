@@ -7,7 +7,7 @@
 
 #include "archive/archive.h"
 #include "archive/search.h"
-#include "output/report_writer.h"
+#include "output/report_index.h"
 
 // The HTML pages of the archive's web view. Every text from the data folder
 // or the request is escaped before it is shown.

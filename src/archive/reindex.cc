@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "output/report_writer.h"
+#include "output/report_index.h"
 #include "platform/file_system.h"
 
 namespace {

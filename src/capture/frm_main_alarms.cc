@@ -19,9 +19,9 @@ constexpr uint64_t kMegabyte = 1024 * 1024;
 
 }  // namespace
 
-void frmMain::ReadAlarmSettings(const SettingReader& read) {
-  silence_alarm_minutes_ = ToCount(read("SilenceAlarmMinutes", "0"), 0);
-  min_free_megabytes_ = ToCount(read("MinFreeMegabytes", "100"), 100);
+void frmMain::ReadAlarmSettings(const SettingsReader& settings) {
+  silence_alarm_minutes_ = settings.Count(kSilenceAlarmMinutes);
+  min_free_megabytes_ = settings.Count(kMinFreeMegabytes);
 }
 
 void frmMain::WatchCapture() {

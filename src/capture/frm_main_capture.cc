@@ -39,7 +39,7 @@ void frmMain::tmrEOF_Timer() {
 
 void frmMain::tmr1sec_Timer() {
   const LocalTime now = clock_.Now();
-  if (now.second % 5 == 0) display_.SetStatusPanel(1, FormatTimestamp(now));
+  if (now.second % 5 == 0) display_.SetStatusPanel(Display::kClockPanel, FormatTimestamp(now));
   RetryPort();
   WatchCapture();
 }
@@ -57,7 +57,8 @@ void frmMain::CutReport() {
   const ReportSpool::Record record = BeginFiling(t);
   bool filed = true;  // a report without a name is not to be stored
   if (!name.empty()) {
-    display_.SetStatusPanel(2, "Report '" + name + "' received  " + FormatTimestamp(t));
+    display_.SetStatusPanel(Display::kReportPanel,
+                            "Report '" + name + "' received  " + FormatTimestamp(t));
     filed = WriteReportAt(data_folder_, name, report, t);
     if (filed) ReportFiled();
   }

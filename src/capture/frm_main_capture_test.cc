@@ -28,7 +28,8 @@ TEST_F(CaptureTest, PiecesWithinTheIntervalMakeOneReport) {
   const std::string text = kAlarm + "  TAG      VALUE\r\n  FIC101   HI\r\n";
   EXPECT_EQ(display_.received(), text);
   EXPECT_NE(OnlyReportPage().find(text), std::string::npos);
-  EXPECT_EQ(display_.panel(2), "Report 'ProcessAlarmJournal' received  24 Jan 2005  19:50:34");
+  EXPECT_EQ(display_.panel(Display::kReportPanel),
+            "Report 'ProcessAlarmJournal' received  24 Jan 2005  19:50:34");
   loop_.AdvanceMs(100000);  // fires once per report
   EXPECT_EQ(Reports().size(), 1u);
 }
@@ -46,7 +47,8 @@ TEST_F(CaptureTest, SilenceSeparatesTwoReportsAndTheCountKeepsTheFirstSize) {
   loop_.AdvanceMs(2500);
   EXPECT_EQ(Reports(),
             (std::vector<std::string>{kReportAt, "SystemErrorJournal_24Jan05_195100.xml"}));
-  EXPECT_EQ(display_.panel(2), "Report 'SystemErrorJournal' received  24 Jan 2005  19:51:00");
+  EXPECT_EQ(display_.panel(Display::kReportPanel),
+            "Report 'SystemErrorJournal' received  24 Jan 2005  19:51:00");
 }
 
 TEST_F(CaptureTest, ErrorEventsNeitherReadNorRestartTheCountdown) {
@@ -116,12 +118,12 @@ TEST_F(CaptureTest, AReportWithoutTitleLineIsShownButNotStored) {
   Start();
   port_.Receive(kAlarm);
   loop_.AdvanceMs(2500);
-  const std::string status = display_.panel(2);
+  const std::string status = display_.panel(Display::kReportPanel);
   const std::string untitled = "\r\n   \r\n\r\n\r\n\r\n  PROCESS ALARM JOURNAL\r\n";
   port_.Receive(untitled);
   loop_.AdvanceMs(2500);
   EXPECT_EQ(display_.received(), untitled);
-  EXPECT_EQ(display_.panel(2), status);
+  EXPECT_EQ(display_.panel(Display::kReportPanel), status);
   EXPECT_EQ(Reports().size(), 1u);
   EXPECT_EQ(Log().find("Report"), std::string::npos);  // nothing logged
 }
@@ -133,21 +135,21 @@ TEST_F(CaptureTest, ClockPanelIsSetOnMultiplesOfFiveSecondsOnly) {
   };
   for (const Tick& tick : {Tick{3, false}, Tick{5, true}, Tick{0, true}, Tick{59, false},
                            Tick{55, true}, Tick{1, false}}) {
-    display_.SetStatusPanel(1, "before");
+    display_.SetStatusPanel(Display::kClockPanel, "before");
     clock_.Set({2005, 1, 24, 12, 0, tick.second});
     loop_.AdvanceMs(1000);
     const std::string expected =
         tick.sets ? "24 Jan 2005  12:00:" + std::string(tick.second < 10 ? "0" : "") +
                         std::to_string(tick.second)
                   : "before";
-    EXPECT_EQ(display_.panel(1), expected) << tick.second;
+    EXPECT_EQ(display_.panel(Display::kClockPanel), expected) << tick.second;
   }
 }
 
 TEST_F(CaptureTest, ClockPanelIsEmptyUntilTheFirstMultipleOfFive) {
   clock_.Set({2005, 1, 24, 12, 0, 1});
   loop_.AdvanceMs(3000);
-  EXPECT_EQ(display_.panel(1), "");
+  EXPECT_EQ(display_.panel(Display::kClockPanel), "");
 }
 
 TEST_F(CaptureTest, AnIntervalNeverValidlySetStillCutsReports) {

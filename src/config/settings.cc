@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "output/service_log.h"
+#include "platform/defaults.h"
 #include "platform/file_system.h"
 #include "util/numbered_error.h"
 
@@ -59,6 +60,11 @@ double RoundHalfToEven(double value) {
   return std::fmod(floor, 2) == 0 ? floor : floor + 1;
 }
 
+// The whole number of a setting's default text (every numeric one has one).
+int32_t DefaultNumber(const Setting& setting) {
+  return ToWholeNumber(ParseNumber(setting.default_value).value_or(0));
+}
+
 }  // namespace
 
 SettingsFile ChooseSettingsFile(const std::string& program_folder,
@@ -86,11 +92,11 @@ int32_t ToWholeNumber(double value) {
   return static_cast<int32_t>(whole);
 }
 
-int32_t ToCount(const std::string& text, int32_t default_value) {
+int32_t ToCount(const std::string& text, int32_t lower, int32_t default_value) {
   const std::optional<double> number = ParseNumber(text);
   if (!number) return default_value;
   const double whole = RoundHalfToEven(*number);
-  if (!(whole >= 0 && whole <= std::numeric_limits<int32_t>::max())) return default_value;
+  if (!(whole >= lower && whole <= std::numeric_limits<int32_t>::max())) return default_value;
   return static_cast<int32_t>(whole);
 }
 
@@ -116,4 +122,34 @@ std::string ResolveDataFolder(const std::string& configured, const std::string& 
   }
   WriteLog("Directory " + configured + " not found. Defaulting to " + fallback);
   return fallback;
+}
+
+std::string SettingsReader::Text(const Setting& setting) const {
+  const std::string default_value =
+      setting.default_value ? setting.default_value : DefaultDataFolder();
+  return ini_.GetProfile(kSettingsSection, setting.key, default_value, path_);
+}
+
+void SettingsReader::ReadClamped(const Setting& setting, int32_t* value) const {
+  *value = DefaultNumber(setting);
+  const std::optional<double> number = ParseNumber(Text(setting));
+  if (!number) return;
+  *value = ToWholeNumber(*number);
+  if (setting.lower) *value = std::max(*value, *setting.lower);
+  if (setting.upper) *value = std::min(*value, *setting.upper);
+}
+
+std::optional<int32_t> SettingsReader::Bounded(const Setting& setting) const {
+  const std::optional<double> number = ParseNumber(Text(setting));
+  if (!number) return std::nullopt;
+  const int32_t whole = ToWholeNumber(*number);
+  if ((setting.lower && whole < *setting.lower) || (setting.upper && whole > *setting.upper)) {
+    return std::nullopt;
+  }
+  return whole;
+}
+
+int32_t SettingsReader::Count(const Setting& setting) const {
+  return ToCount(Text(setting), setting.lower.value_or(std::numeric_limits<int32_t>::min()),
+                 DefaultNumber(setting));
 }

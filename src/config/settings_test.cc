@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "output/service_log.h"
 #include "platform/file_system.h"
+#include "platform/profile.h"
 #include "support/fake_platform.h"
 #include "support/temp_folder.h"
 #include "util/numbered_error.h"
@@ -95,7 +97,7 @@ TEST(SettingsNumbers, PortNumberIsSixteenBit) {
 TEST(SettingsNumbers, CountsTakeTheDefaultForAnythingButZeroOrMore) {
   const std::pair<std::string, int32_t> cases[] = {{"0", 0}, {" 15 ", 15}, {"2.5", 2}, {"-1", 7},
                                                    {"x", 7}, {"", 7},      {"1e10", 7}};
-  for (const auto& [text, expected] : cases) EXPECT_EQ(ToCount(text, 7), expected) << text;
+  for (const auto& [text, expected] : cases) EXPECT_EQ(ToCount(text, 0, 7), expected) << text;
 }
 
 TEST(SettingsVisible, OnlyTrueOneAndYesShow) {
@@ -105,6 +107,42 @@ TEST(SettingsVisible, OnlyTrueOneAndYesShow) {
   for (const char* hidden : {"", "on", "y", "2", "0", "false", " yes", "yes ", "01", "t"}) {
     EXPECT_FALSE(IsVisibleValue(hidden)) << "'" << hidden << "'";
   }
+}
+
+// The shipped sample file as the profile functions read it: key to value.
+std::map<std::string, std::string> SampleEntries() {
+  std::string section(4096, '\0');
+  const unsigned count =
+      profile::GetSection(kSettingsSection, section.data(), static_cast<unsigned>(section.size()),
+                          std::string(QUELLOR_SOURCE_DIR) + "/packaging/QuellorService.ini");
+  std::map<std::string, std::string> entries;
+  for (size_t start = 0, end; start < count; start = end + 1) {
+    end = section.find('\0', start);
+    const std::string entry = section.substr(start, end - start);
+    const size_t equals = entry.find('=');
+    entries[entry.substr(0, equals)] = equals == std::string::npos ? "" : entry.substr(equals + 1);
+  }
+  return entries;
+}
+
+TEST(SettingsTable, SampleFileHoldsEveryKeyWithItsDefaultAndNoOther) {
+  std::map<std::string, std::string> sample = SampleEntries();
+  ASSERT_FALSE(sample.empty()) << "sample file not read";
+  for (const Setting& setting : kSettingsTable) {
+    const auto entry = sample.find(setting.key);
+    if (!setting.default_value) {
+      // Its default differs by platform: the sample leaves the key out.
+      EXPECT_EQ(entry, sample.end()) << setting.key;
+      continue;
+    }
+    if (entry == sample.end()) {
+      ADD_FAILURE() << setting.key << " missing from the sample";
+      continue;
+    }
+    EXPECT_EQ(entry->second, setting.default_value) << setting.key;
+    sample.erase(entry);
+  }
+  for (const auto& [key, value] : sample) ADD_FAILURE() << key << " is in no table row";
 }
 
 class SettingsFileTest : public ::testing::Test {

@@ -16,7 +16,10 @@ class Display {
   virtual void ShowReceived(const std::string& text) = 0;
   // txtBytesReceived: the count of characters gathered, in decimal.
   virtual void ShowBytesReceived(const std::string& text) = 0;
-  // StatusBar1: panel 1 is the clock, panel 2 the latest-report message.
+  // StatusBar1's two panels, numbered as the window numbers them.
+  static constexpr int kClockPanel = 1;
+  static constexpr int kReportPanel = 2;  // the latest-report message
+  // Sets the text of kClockPanel or kReportPanel.
   virtual void SetStatusPanel(int panel, const std::string& text) = 0;
 
   // A message box with only an OK button; returns when it is answered.

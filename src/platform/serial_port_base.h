@@ -25,7 +25,9 @@ class SerialPortBase : public SerialPort {
   // previous settings and raises ApplyLine's error.
   void SetSettings(const std::string& settings) final;
   std::string Settings() const final { return settings_; }
-  void SetInputMode(int mode) final { input_mode_ = mode; }
+  // Text is the devices' only mode (Input gives one character per byte):
+  // there is nothing to keep.
+  void SetInputMode(int /*mode*/) final {}
   // Raises kErrPortAlreadyOpen while the port is open.
   void SetCommPort(int16_t port) final;
   int16_t CommPort() const final { return port_; }
@@ -77,7 +79,6 @@ class SerialPortBase : public SerialPort {
   void Open();
 
   std::string settings_ = "9600,n,8,1";
-  int input_mode_ = 0;
   int16_t port_ = 1;
   std::string device_path_;
   int16_t event_ = 0;

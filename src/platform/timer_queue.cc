@@ -28,11 +28,9 @@ struct TimerQueue::State {
   uint64_t next_sequence = 0;
 };
 
-namespace {
-
-class QueueTimer : public Timer {
+class TimerQueue::QueueTimer : public Timer {
  public:
-  QueueTimer(std::weak_ptr<TimerQueue::State> state, std::shared_ptr<Entry> entry)
+  QueueTimer(std::weak_ptr<State> state, std::shared_ptr<Entry> entry)
       : state_(std::move(state)), entry_(std::move(entry)) {}
 
   ~QueueTimer() override {
@@ -61,11 +59,9 @@ class QueueTimer : public Timer {
     if (auto state = state_.lock()) entry_->due = state->now_ms() + entry_->interval;
   }
 
-  std::weak_ptr<TimerQueue::State> state_;
+  std::weak_ptr<State> state_;
   std::shared_ptr<Entry> entry_;
 };
-
-}  // namespace
 
 TimerQueue::TimerQueue(std::function<int64_t()> now_ms) : state_(std::make_shared<State>()) {
   state_->now_ms = std::move(now_ms);

@@ -31,9 +31,10 @@ class TimerQueue {
   // re-armed or destroyed in this call is skipped.
   void RunDue();
 
-  struct State;
-
  private:
+  struct State;
+  class QueueTimer;
+
   std::shared_ptr<State> state_;
 };
 

@@ -1,15 +1,12 @@
 // Start-up: the command line, then the normal start.
 
-#include <algorithm>
 #include <exception>
 #include <memory>
 #include <string>
 
-#include "config/ini_read_writer.h"
 #include "config/settings.h"
 #include "output/service_log.h"
 #include "output/text_helpers.h"
-#include "platform/defaults.h"
 #include "service/frm_main.h"
 #include "util/numbered_error.h"
 
@@ -59,51 +56,51 @@ void frmMain::Form_Load(const std::string& command_line) {
 // rest undone (before RunService the service is never started; at the port
 // it runs and opens the port once it is there).
 void frmMain::NormalStart() {
-  const SettingsFile file = ChooseSettingsFile(program_folder_, machine_name_);
-  if (!file.found) WriteLog("INI file not found - defaults will be used");
-  {
-    const IniReadWriter ini;
-    const auto read = [&](const char* key, const std::string& default_value) {
-      return ini.GetProfile(kSettingsSection, key, default_value, file.path);
-    };
-    WriteLog("Quellor Service started");
-    SettleDataFolder(read("DataFolder", DefaultDataFolder()));
-
-    // Stored directly: the property writes would ignore values below 1.
-    min_length_ = 12;
-    if (const auto n = ParseNumber(read("MinimumLineLength", "12"))) {
-      min_length_ = std::max<int32_t>(ToWholeNumber(*n), 1);
-    }
-    max_length_ = 110;
-    if (const auto n = ParseNumber(read("MaximumLineLength", "110"))) {
-      max_length_ = std::min<int32_t>(ToWholeNumber(*n), 160);
-    }
-
-    display_.SetVisible(IsVisibleValue(read("Visible", "false")));
-    capture_ = std::make_unique<cStringBuilder>();
-    tmrEOF->SetEnabled(false);
-    comPort.SetSettings(read("Settings", "19200,n,8,1"));
-    comPort.SetInputMode(kTextInputMode);
-    if (const auto n = ParseNumber(read("EndOfFileTimeInterval", "2500"))) {
-      SetEndOfFileTimeInterval(ToWholeNumber(*n));
-    }
-    if (const auto n = ParseNumber(read("CommPort", "1"))) {
-      const int32_t port = ToWholeNumber(*n);
-      if (port > 0) comPort.SetCommPort(ToPortNumber(port));
-    }
-    // Names the device directly (a by-id link, a pty) instead of a number.
-    const std::string device = read("CommDevice", "");
-    if (!device.empty()) comPort.SetDevicePath(device);
-    ReadAlarmSettings(read);
-  }
-  InitMonthNames();
-  NTService1.SetAcceptedControls(kAcceptPauseContinue);
-  NTService1.RunService();
-  service_started_ = true;
+  // The reader (and its IniReadWriter) goes once the last key is read.
+  ApplySettings(OpenSettings());
+  StartService();
   // Before capture begins, and once the service runs: a large leftover must
   // not hold up the service manager's start.
   RecoverLeftovers();
   comPort.SetPortOpen(true);
+}
+
+SettingsReader frmMain::OpenSettings() {
+  const SettingsFile file = ChooseSettingsFile(program_folder_, machine_name_);
+  if (!file.found) WriteLog("INI file not found - defaults will be used");
+  WriteLog("Quellor Service started");
+  return SettingsReader(file.path);
+}
+
+void frmMain::ApplySettings(const SettingsReader& settings) {
+  SettleDataFolder(settings.Text(kDataFolder));
+  // Stored directly: the property writes would ignore values below 1.
+  settings.ReadClamped(kMinimumLineLength, &min_length_);
+  settings.ReadClamped(kMaximumLineLength, &max_length_);
+  display_.SetVisible(IsVisibleValue(settings.Text(kVisible)));
+  capture_ = std::make_unique<cStringBuilder>();
+  tmrEOF->SetEnabled(false);
+  ApplyPortSettings(settings);
+  ReadAlarmSettings(settings);
+}
+
+// The port is configured while closed; NormalStart opens it last.
+void frmMain::ApplyPortSettings(const SettingsReader& settings) {
+  comPort.SetSettings(settings.Text(kSerialSettings));
+  comPort.SetInputMode(kTextInputMode);
+  if (const auto interval = settings.Bounded(kEndOfFileTimeInterval)) {
+    SetEndOfFileTimeInterval(*interval);
+  }
+  if (const auto port = settings.Bounded(kCommPort)) comPort.SetCommPort(ToPortNumber(*port));
+  const std::string device = settings.Text(kCommDevice);
+  if (!device.empty()) comPort.SetDevicePath(device);
+}
+
+void frmMain::StartService() {
+  InitMonthNames();
+  NTService1.SetAcceptedControls(kAcceptPauseContinue);
+  NTService1.RunService();
+  service_started_ = true;
 }
 
 void frmMain::SettleDataFolder(const std::string& configured) {

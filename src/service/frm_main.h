@@ -14,6 +14,8 @@
 #include "platform/service_control.h"
 #include "util/string_builder.h"
 
+class SettingsReader;
+
 // The main window: it holds the components and the capture state, and its
 // handlers carry the service's behaviour. Everything runs on the event loop's
 // thread. Start-up and the service events are defined in service/, the
@@ -88,7 +90,12 @@ class frmMain : public ServiceEvents {
   static constexpr int32_t kFallbackEndOfFileInterval = 2500;
   static constexpr size_t kMaxShownCharacters = 25000;
 
+  // The normal start's steps, in their order (service/form_load.cc).
   void NormalStart();
+  SettingsReader OpenSettings();
+  void ApplySettings(const SettingsReader& settings);
+  void ApplyPortSettings(const SettingsReader& settings);
+  void StartService();
   void HandleStartupError(int number, const std::string& description);
   void SettleDataFolder(const std::string& configured);
   void EndProgram(int exit_code);
@@ -114,9 +121,8 @@ class frmMain : public ServiceEvents {
   // ---- Spool and alarms (capture/frm_main_spool.cc, frm_main_alarms.cc) ----
   // The spool mirrors the capture buffer on disk from the normal start on
   // (see ReportSpool); before it, and in tests that skip it, there is none.
-  using SettingReader = std::function<std::string(const char* key, const std::string& value)>;
   // Reads SilenceAlarmMinutes and MinFreeMegabytes; other text: the default.
-  void ReadAlarmSettings(const SettingReader& read);
+  void ReadAlarmSettings(const SettingsReader& settings);
   // Files what an earlier process left in its spool, then starts the spool.
   void RecoverLeftovers();
   void SpoolReceived(const std::string& text);

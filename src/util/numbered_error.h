@@ -24,7 +24,6 @@ enum ErrorNumber {
   kErrSubscriptOutOfRange = 9,
   kErrInvalidPropertyValue = 380,
   kErrPortAlreadyOpen = 8005,
-  kErrPortNotOpen = 8012,
   kErrPortOpenFailed = 8002,  // "Invalid port number": the port does not exist
   kErrPortBusy = 8010,        // the port is in use or refuses to be opened
   kErrPortReadFailed = 8020,  // raised once by Input after the device failed to be read

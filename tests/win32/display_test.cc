@@ -38,8 +38,8 @@ TEST_F(Win32DisplayTest, ClosingTheWindowRaisesOnClose) {
   EXPECT_TRUE(display.Visible());
   display.ShowReceived("REPORT\r\nLINE\r\n");
   display.ShowBytesReceived("14");
-  display.SetStatusPanel(1, "07 Dec 2024  12:00:05");
-  display.SetStatusPanel(2, "Report 'X' received");
+  display.SetStatusPanel(Display::kClockPanel, "07 Dec 2024  12:00:05");
+  display.SetStatusPanel(Display::kReportPanel, "Report 'X' received");
   SendMessageA(loop.window(), WM_CLOSE, 0, 0);
   EXPECT_EQ(closes, 1);
   EXPECT_TRUE(IsWindow(loop.window()));  // the program decides what follows
@@ -88,8 +88,9 @@ TEST_F(Win32DisplayTest, WindowShowsItsCaptionsCountFrameAndPanels) {
   EXPECT_EQ(ChildText(window, Win32Display::kFrame), "Latest File ");
   display.ShowReceived("PROCESS ALARM JOURNAL        PAGE 1\r\n  FIC101 HIGH ALARM\r\n");
   display.ShowBytesReceived("59");
-  display.SetStatusPanel(1, "07 Dec 2024  12:00:05");
-  display.SetStatusPanel(2, "Report 'ProcessAlarmJournal' received  07 Dec 2024  12:00:05");
+  display.SetStatusPanel(Display::kClockPanel, "07 Dec 2024  12:00:05");
+  display.SetStatusPanel(Display::kReportPanel,
+                         "Report 'ProcessAlarmJournal' received  07 Dec 2024  12:00:05");
   EXPECT_EQ(ChildText(window, Win32Display::kBytesReceived), "59");
   EXPECT_EQ(ChildText(window, Win32Display::kReceived).substr(0, 21), "PROCESS ALARM JOURNAL");
   const HWND bar = GetDlgItem(window, Win32Display::kStatusBar);

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int kMessagePanel = 2;
-
 void PrintLine(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
@@ -35,7 +33,7 @@ void PosixDisplay::ShowReceived(const std::string& text) {
 }
 
 void PosixDisplay::SetStatusPanel(int panel, const std::string& text) {
-  if (panel == kMessagePanel && Showing()) PrintLine(text);
+  if (panel == kReportPanel && Showing()) PrintLine(text);
 }
 
 void PosixDisplay::ShowMessage(const std::string& text) { PrintLine(text); }

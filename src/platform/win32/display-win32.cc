@@ -87,7 +87,7 @@ void Win32Display::CreateParts() {
   Layout(client.right, client.bottom);
   SetWindowTextA(count_, bytes_received_.c_str());
   SetWindowTextA(text_box_, received_.c_str());
-  for (int panel = 1; panel <= 2; ++panel) SetStatusPanel(panel, panels_[panel - 1]);
+  for (int panel : {kClockPanel, kReportPanel}) SetStatusPanel(panel, panels_[panel - 1]);
 }
 
 void Win32Display::Layout(int width, int height) {
@@ -119,7 +119,7 @@ void Win32Display::ShowBytesReceived(const std::string& text) {
 }
 
 void Win32Display::SetStatusPanel(int panel, const std::string& text) {
-  if (panel < 1 || panel > 2) return;
+  if (panel != kClockPanel && panel != kReportPanel) return;
   panels_[panel - 1] = text;
   if (status_bar_ != nullptr) {
     SendMessageA(status_bar_, SB_SETTEXTA, panel - 1, reinterpret_cast<LPARAM>(text.c_str()));
