@@ -147,6 +147,8 @@ spent=$(($(ticks) - before))
 check "no spinning while the port is away ($spent CPU ticks in 5 s)" test "$spent" -le 5
 start_pty_printer 2
 ln -sfn "$pty_path" "$WINEPREFIX/dosdevices/com1" # Wine resolves it at the next open
+# A later Wine server start rebuilds the link from the registry: keep them alike.
+w reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty_path" /f >/dev/null
 for ((i = 0; i < 50; i++)); do log_lines | grep -q '^Port reopened: ' && break; sleep 0.2; done
 new_lines=$(log_lines | tail -n +$((lines_before + 1)))
 echo "log lines since the loss:" && sed 's/^/  /' <<<"$new_lines"
