@@ -9,6 +9,7 @@
 #include "output/service_log.h"
 #include "platform/file_system.h"
 #include "support/fake_platform.h"
+#include "support/log_target.h"
 #include "support/temp_folder.h"
 #include "util/numbered_error.h"
 
@@ -79,7 +80,7 @@ TEST(SettingsNumbers, OutOfRangeIsOverflow) {
       ToWholeNumber(value);
       ADD_FAILURE() << value << " converted";
     } catch (const NumberedError& e) {
-      EXPECT_EQ(e.number(), 6);
+      EXPECT_EQ(e.number(), kErrOverflow);
       EXPECT_EQ(e.description(), "Overflow");
     }
   }
@@ -109,13 +110,11 @@ TEST(SettingsVisible, OnlyTrueOneAndYesShow) {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  SettingsFileTest() { SetLogTarget(program_.path(), clock_); }
-  ~SettingsFileTest() override { SetLogTarget(ProgramFolder(), SystemClock()); }
-
-  std::string Log() const { return ReadBytes(program_ / "QuellorService.log"); }
+  std::string Log() const { return log_.Text(); }
 
   TempFolder program_;
   FakeClock clock_;
+  ScopedLogTarget log_{program_.path(), clock_};
 };
 
 TEST_F(SettingsFileTest, PerMachineFileWinsOverCommonFile) {

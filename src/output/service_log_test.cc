@@ -9,19 +9,18 @@
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
 #include "support/fake_platform.h"
+#include "support/log_target.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 class ServiceLogTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetLogTarget(folder_.path(), clock_); }
-  void TearDown() override { SetLogTarget(ProgramFolder(), SystemClock()); }
-
-  std::string Log() const { return ReadBytes(folder_ / "QuellorService.log"); }
+  std::string Log() const { return log_.Text(); }
 
   TempFolder folder_;
   FakeClock clock_{{2005, 3, 7, 19, 5, 3}};
+  ScopedLogTarget log_{folder_.path(), clock_};
 };
 
 TEST_F(ServiceLogTest, FirstCallCreatesTheLogWithOneLine) {

@@ -1,10 +1,7 @@
 // The POSIX loop and serial port on real pseudo-terminals, alone and under
 // frmMain.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,45 +15,13 @@
 #include "platform/posix/event_loop-posix.h"
 #include "platform/posix/serial_port-posix.h"
 #include "support/frm_main_fixture.h"
+#include "support/log_target.h"
+#include "support/pty.h"
 #include "util/numbered_error.h"
 
 namespace {
 
 using namespace std::string_literals;
-
-// A pseudo-terminal pair: the test writes to the master, the port opens the
-// slave by its path.
-class Pty {
- public:
-  Pty() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
-      ADD_FAILURE() << "no pseudo-terminal";
-      return;
-    }
-    slave_path_ = ptsname(master_);
-  }
-  ~Pty() { CloseMaster(); }
-
-  const std::string& slave_path() const { return slave_path_; }
-  void Write(const std::string& bytes) {
-    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  // The slave's line mode (read through the master, as Linux allows).
-  termios Mode() const {
-    termios mode{};
-    EXPECT_EQ(tcgetattr(master_, &mode), 0);
-    return mode;
-  }
-  void CloseMaster() {
-    if (master_ >= 0) close(master_);
-    master_ = -1;
-  }
-
- private:
-  int master_ = -1;
-  std::string slave_path_;
-};
 
 // Runs the loop until done() holds, checked every 10 ms, or 20 s pass.
 void RunUntil(PosixEventLoop& loop, const std::function<bool()>& done) {
@@ -222,37 +187,16 @@ TEST(PosixEventLoopTest, ADescriptorClosedWhileWatchedIsCalledOnceAndUnwatched) 
   EXPECT_EQ(calls, 1);  // not once per wait
 }
 
-TEST(PosixEventLoopTest, QuitBeforeRunReturnsAtOnceAndStopsAfterTheCurrentHandler) {
-  PosixEventLoop loop;
-  loop.Quit();
-  loop.Run();
-  int fired = 0;
-  auto first = loop.CreateTimer([&] {
-    ++fired;
-    loop.Quit();
-  });
-  auto second = loop.CreateTimer([&] { ++fired; });
-  for (Timer* timer : {first.get(), second.get()}) {
-    timer->SetInterval(1);
-    timer->SetEnabled(true);
-  }
-  loop.Run();
-  EXPECT_EQ(fired, 1);
-}
-
 // frmMain over the real loop and a pty, as the service runs.
 class CapturePtyTest : public ::testing::Test {
  protected:
-  CapturePtyTest() { SetLogTarget(program_.path(), clock_); }
-  ~CapturePtyTest() override { SetLogTarget(ProgramFolder(), SystemClock()); }
-
   void Start() {
     WriteBytes(program_ / "QuellorService.ini",
                "[Quellor Service]\r\nDataFolder=" + data_.path() +
                    "\r\nEndOfFileTimeInterval=1500\r\nSettings=9600,n,8,1\r\nCommDevice=" +
                    pty_.slave_path() + "\r\n");
     form_.Form_Load("");
-    ASSERT_TRUE(port_.PortOpen()) << ReadBytes(program_ / "QuellorService.log");
+    ASSERT_TRUE(port_.PortOpen()) << log_.Text();
   }
 
   // Names of the .htm report pages under the data folder, sorted, with
@@ -284,6 +228,7 @@ class CapturePtyTest : public ::testing::Test {
   TempFolder program_;
   TempFolder data_;
   FakeClock clock_;
+  ScopedLogTarget log_{program_.path(), clock_};
   PosixEventLoop loop_;
   PosixSerialPort port_{loop_};
   FakeServiceControl service_;
