@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,10 @@ struct TextCase {
   std::string output;
 };
 
+void PrintTo(const TextCase& c, std::ostream* out) {
+  *out << testing::PrintToString(c.input) << " to " << testing::PrintToString(c.output);
+}
+
 class NormalizeLineEndsTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(NormalizeLineEndsTest, MakesEveryBreakCrLf) {
@@ -105,6 +110,8 @@ struct PatternCase {
   std::string file_time;
   std::string log_time;
 };
+
+void PrintTo(const PatternCase& c, std::ostream* out) { *out << c.timestamp; }
 
 class DatePatternTableTest : public testing::TestWithParam<PatternCase> {};
 

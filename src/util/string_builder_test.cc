@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "support/error_of.h"
@@ -28,6 +29,10 @@ struct GrowthCase {
   int32_t appended;
   int32_t capacity;
 };
+
+void PrintTo(const GrowthCase& c, std::ostream* out) {
+  *out << c.appended << " appended, capacity " << c.capacity;
+}
 
 class StringBuilderGrowthTest : public testing::TestWithParam<GrowthCase> {};
 
@@ -87,6 +92,10 @@ struct InsertCase {
   std::string result;
 };
 
+void PrintTo(const InsertCase& c, std::ostream* out) {
+  *out << "\"" << c.inserted << "\" at " << c.index << " gives \"" << c.result << "\"";
+}
+
 class StringBuilderInsertTest : public testing::TestWithParam<InsertCase> {};
 
 TEST_P(StringBuilderInsertTest, PutsTextBeforeIndex) {
@@ -126,6 +135,10 @@ struct RemoveCase {
   int error;           // 0 when the removal succeeds
 };
 
+void PrintTo(const RemoveCase& c, std::ostream* out) {
+  *out << c.length << " at " << c.index << " gives \"" << c.result << "\", error " << c.error;
+}
+
 class StringBuilderRemoveTest : public testing::TestWithParam<RemoveCase> {};
 
 TEST_P(StringBuilderRemoveTest, RemovesInsideTheTextOnly) {
@@ -151,6 +164,11 @@ struct FindCase {
   int compare;
   int32_t position;
 };
+
+void PrintTo(const FindCase& c, std::ostream* out) {
+  *out << "\"" << c.needle << "\" from " << c.start << ", compare " << c.compare << " at "
+       << c.position;
+}
 
 class StringBuilderFindTest : public testing::TestWithParam<FindCase> {};
 
@@ -193,6 +211,10 @@ struct MinimizeCase {
   int32_t capacity_after;
 };
 
+void PrintTo(const MinimizeCase& c, std::ostream* out) {
+  *out << "length " << c.length << ", capacity " << c.capacity_before << " to " << c.capacity_after;
+}
+
 class StringBuilderHeapMinimizeTest : public testing::TestWithParam<MinimizeCase> {};
 
 TEST_P(StringBuilderHeapMinimizeTest, LeavesAtMostOneChunkOfReserve) {
@@ -233,6 +255,10 @@ struct ChunkSizeCase {
   int32_t chunk_size;
   int error;
 };
+
+void PrintTo(const ChunkSizeCase& c, std::ostream* out) {
+  *out << "chunk size " << c.chunk_size << ", error " << c.error;
+}
 
 class StringBuilderChunkSizeTest : public testing::TestWithParam<ChunkSizeCase> {};
 
