@@ -59,10 +59,7 @@ struct TextCase {
   std::string input;
   std::string output;
 };
-
-void PrintTo(const TextCase& c, std::ostream* out) {
-  *out << testing::PrintToString(c.input) << " to " << testing::PrintToString(c.output);
-}
+void PrintTo(const TextCase& c, std::ostream* o) { *o << testing::PrintToString(c.input); }
 
 class NormalizeLineEndsTest : public testing::TestWithParam<TextCase> {};
 
@@ -110,8 +107,7 @@ struct PatternCase {
   std::string file_time;
   std::string log_time;
 };
-
-void PrintTo(const PatternCase& c, std::ostream* out) { *out << c.timestamp; }
+void PrintTo(const PatternCase& c, std::ostream* o) { *o << c.timestamp; }
 
 class DatePatternTableTest : public testing::TestWithParam<PatternCase> {};
 

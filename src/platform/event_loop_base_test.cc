@@ -28,20 +28,11 @@ class FakeWaitLoop : public EventLoopBase {
   int64_t now_ = 0;
 };
 
-TEST(EventLoopBaseTest, QuitBeforeRunReturnsAtOnceAndOnlyOnce) {
+TEST(EventLoopBaseTest, QuitBeforeRunReturnsAtOnceAndLaterStopsAfterTheCurrentHandler) {
   FakeWaitLoop loop;
   loop.Quit();
   loop.Run();
   EXPECT_TRUE(loop.waits.empty());
-  const auto stop = loop.CreateTimer([&] { loop.Quit(); });
-  stop->SetInterval(10);
-  stop->SetEnabled(true);
-  loop.Run();
-  EXPECT_EQ(loop.waits, std::vector<int64_t>{10});
-}
-
-TEST(EventLoopBaseTest, QuitStopsAfterTheCurrentHandlerAmongDueTimers) {
-  FakeWaitLoop loop;
   int fired = 0;
   const auto first = loop.CreateTimer([&] {
     ++fired;
@@ -49,11 +40,12 @@ TEST(EventLoopBaseTest, QuitStopsAfterTheCurrentHandlerAmongDueTimers) {
   });
   const auto second = loop.CreateTimer([&] { ++fired; });
   for (Timer* timer : {first.get(), second.get()}) {
-    timer->SetInterval(1);
+    timer->SetInterval(10);
     timer->SetEnabled(true);
   }
   loop.Run();
-  EXPECT_EQ(fired, 1);
+  EXPECT_EQ(fired, 1);  // not the second, due at the same moment
+  EXPECT_EQ(loop.waits, std::vector<int64_t>{10});
 }
 
 TEST(EventLoopBaseTest, WaitsUntilTheNextDueTimerAndWakesOncePerTick) {

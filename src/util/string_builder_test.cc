@@ -29,10 +29,7 @@ struct GrowthCase {
   int32_t appended;
   int32_t capacity;
 };
-
-void PrintTo(const GrowthCase& c, std::ostream* out) {
-  *out << c.appended << " appended, capacity " << c.capacity;
-}
+void PrintTo(const GrowthCase& c, std::ostream* o) { *o << c.appended << " -> " << c.capacity; }
 
 class StringBuilderGrowthTest : public testing::TestWithParam<GrowthCase> {};
 
@@ -91,10 +88,7 @@ struct InsertCase {
   std::string inserted;
   std::string result;
 };
-
-void PrintTo(const InsertCase& c, std::ostream* out) {
-  *out << "\"" << c.inserted << "\" at " << c.index << " gives \"" << c.result << "\"";
-}
+void PrintTo(const InsertCase& c, std::ostream* o) { *o << c.index << " " << c.inserted; }
 
 class StringBuilderInsertTest : public testing::TestWithParam<InsertCase> {};
 
@@ -134,10 +128,7 @@ struct RemoveCase {
   std::string result;  // the text afterwards
   int error;           // 0 when the removal succeeds
 };
-
-void PrintTo(const RemoveCase& c, std::ostream* out) {
-  *out << c.length << " at " << c.index << " gives \"" << c.result << "\", error " << c.error;
-}
+void PrintTo(const RemoveCase& c, std::ostream* o) { *o << c.index << " " << c.length; }
 
 class StringBuilderRemoveTest : public testing::TestWithParam<RemoveCase> {};
 
@@ -164,10 +155,8 @@ struct FindCase {
   int compare;
   int32_t position;
 };
-
-void PrintTo(const FindCase& c, std::ostream* out) {
-  *out << "\"" << c.needle << "\" from " << c.start << ", compare " << c.compare << " at "
-       << c.position;
+void PrintTo(const FindCase& c, std::ostream* o) {
+  *o << c.needle << " " << c.start << " " << c.compare;
 }
 
 class StringBuilderFindTest : public testing::TestWithParam<FindCase> {};
@@ -210,10 +199,7 @@ struct MinimizeCase {
   int32_t capacity_before;
   int32_t capacity_after;
 };
-
-void PrintTo(const MinimizeCase& c, std::ostream* out) {
-  *out << "length " << c.length << ", capacity " << c.capacity_before << " to " << c.capacity_after;
-}
+void PrintTo(const MinimizeCase& c, std::ostream* o) { *o << c.length << " " << c.capacity_before; }
 
 class StringBuilderHeapMinimizeTest : public testing::TestWithParam<MinimizeCase> {};
 
@@ -255,10 +241,7 @@ struct ChunkSizeCase {
   int32_t chunk_size;
   int error;
 };
-
-void PrintTo(const ChunkSizeCase& c, std::ostream* out) {
-  *out << "chunk size " << c.chunk_size << ", error " << c.error;
-}
+void PrintTo(const ChunkSizeCase& c, std::ostream* o) { *o << c.chunk_size; }
 
 class StringBuilderChunkSizeTest : public testing::TestWithParam<ChunkSizeCase> {};
 

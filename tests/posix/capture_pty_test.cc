@@ -5,9 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -199,31 +197,6 @@ class CapturePtyTest : public ::testing::Test {
     ASSERT_TRUE(port_.PortOpen()) << log_.Text();
   }
 
-  // Names of the .htm report pages under the data folder, sorted, with
-  // their contents.
-  std::map<std::string, std::string> Pages() const {
-    std::map<std::string, std::string> pages;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(data_.path())) {
-      if (entry.path().extension() == ".htm") {
-        pages[entry.path().filename().string()] = ReadBytes(entry.path().string());
-      }
-    }
-    return pages;
-  }
-
-  // Writes text in pieces of a few bytes, one piece every 10 ms of the loop.
-  std::unique_ptr<Timer> Play(const std::string& text) {
-    size_t offset = 0;
-    auto timer = loop_.CreateTimer([this, text, offset]() mutable {
-      if (offset >= text.size()) return;
-      pty_.Write(text.substr(offset, 7));
-      offset += 7;
-    });
-    timer->SetInterval(10);
-    timer->SetEnabled(true);
-    return timer;
-  }
-
   Pty pty_;
   TempFolder program_;
   TempFolder data_;
@@ -235,38 +208,6 @@ class CapturePtyTest : public ::testing::Test {
   FakeDisplay display_;
   frmMain form_{{loop_, port_, service_, display_, clock_, program_.path(), "TESTPC"}};
 };
-
-TEST_F(CapturePtyTest, PiecesBecomeOneReportAndASilenceCutsTheNext) {
-  Start();
-  const std::string alarm =
-      "  PROCESS ALARM JOURNAL        PAGE 1\r\n  TAG     \x00\xB0"s + "C\r\n\x0C  PAGE 2\r\n";
-  const std::string error = "  SYSTEM ERROR JOURNAL        PAGE 1\r\n  CPU 2 FAILED\r\n";
-  auto player = Play(alarm);
-  RunUntil(loop_, [&] { return Pages().size() == 1; });
-  clock_.Set({2005, 1, 24, 19, 51, 0});
-  player = Play(error);
-  RunUntil(loop_, [&] { return Pages().size() == 2; });
-
-  const auto pages = Pages();
-  ASSERT_EQ(pages.size(), 2u);
-  const std::string head = "</title></head><body><pre>";
-  EXPECT_NE(pages.at("ProcessAlarmJournal_24Jan05_195034.htm").find(head + alarm),
-            std::string::npos);
-  EXPECT_NE(pages.at("SystemErrorJournal_24Jan05_195100.htm").find(head + error),
-            std::string::npos);
-  EXPECT_EQ(display_.received(), error);
-  EXPECT_EQ(display_.bytes_received(), std::to_string(error.size()));
-}
-
-TEST_F(CapturePtyTest, StopFilesTheReportBeingGathered) {
-  Start();
-  pty_.Write("  OPERATOR MESSAGE JOURNAL\r\n  START PUMP 3\r\n");
-  RunUntil(loop_, [&] { return display_.bytes_received() == "44"; });
-  service_.RaiseStop();
-  EXPECT_TRUE(form_.Ended());
-  EXPECT_FALSE(port_.PortOpen());
-  EXPECT_EQ(Pages().size(), 1u);
-}
 
 TEST_F(CapturePtyTest, AnIdleServiceWakesAboutOnceASecond) {
   Start();
