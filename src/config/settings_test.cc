@@ -110,8 +110,6 @@ TEST(SettingsVisible, OnlyTrueOneAndYesShow) {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  std::string Log() const { return log_.Text(); }
-
   TempFolder program_;
   FakeClock clock_;
   ScopedLogTarget log_{program_.path(), clock_};
@@ -142,7 +140,7 @@ TEST_F(SettingsFileTest, NeitherFileKeepsCommonPath) {
 TEST_F(SettingsFileTest, ExistingDataFolderIsKeptAsWritten) {
   std::filesystem::create_directory(program_ / "reports");
   EXPECT_EQ(ResolveDataFolder(program_ / "reports", program_.path()), program_ / "reports");
-  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(log_.Text(), "");
 }
 
 TEST_F(SettingsFileTest, MissingDataFolderFallsBackAndLogs) {
@@ -152,11 +150,11 @@ TEST_F(SettingsFileTest, MissingDataFolderFallsBackAndLogs) {
     EXPECT_TRUE(FolderExists(fallback));
     EXPECT_FALSE(FolderExists(program_ / "missing"));  // never created
   }
-  EXPECT_EQ(Log(), "24-Jan-2005 19:50:34  Directory " + (program_ / "missing") +
-                       " not found. Defaulting to " + fallback +
-                       "\r\n"
-                       "24-Jan-2005 19:50:34  Directory  not found. Defaulting to " +
-                       fallback + "\r\n");
+  EXPECT_EQ(log_.Text(), "24-Jan-2005 19:50:34  Directory " + (program_ / "missing") +
+                             " not found. Defaulting to " + fallback +
+                             "\r\n"
+                             "24-Jan-2005 19:50:34  Directory  not found. Defaulting to " +
+                             fallback + "\r\n");
 }
 
 TEST_F(SettingsFileTest, DataFolderNamingAFileCountsAsMissing) {
@@ -167,7 +165,7 @@ TEST_F(SettingsFileTest, DataFolderNamingAFileCountsAsMissing) {
 TEST_F(SettingsFileTest, FallbackThatCannotBeCreatedIsAnError) {
   WriteBytes(program_ / "Data", "a file in the way");
   EXPECT_THROW(ResolveDataFolder(program_ / "missing", program_.path()), NumberedError);
-  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(log_.Text(), "");
 }
 
 }  // namespace
