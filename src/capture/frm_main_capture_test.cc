@@ -228,7 +228,7 @@ TEST_F(CaptureTest, ShutDownFilesTheGatheredReportBeforeClosingThePort) {
 TEST_F(CaptureTest, ShutDownFilesTheGatheredReportEvenWhenTheLastReadFails) {
   Start();
   port_.Receive(kAlarm);
-  port_.FailInput(NumberedError(8020, "Error reading /dev/ttyS0"));
+  port_.FailInput(NumberedError(kErrPortReadFailed, "Error reading /dev/ttyS0"));
   display_.Close();
   EXPECT_EQ(Reports(), std::vector<std::string>{kReportAt});
   EXPECT_NE(Log().find("Port lost: Error reading /dev/ttyS0\r\n"), std::string::npos);

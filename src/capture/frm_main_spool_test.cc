@@ -24,13 +24,6 @@ class SpoolTest : public FrmMainTest {
     }
     return names;
   }
-
-  size_t LogLinesWith(const std::string& part) const {
-    const std::string log = Log();
-    size_t count = 0;
-    for (size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1)) ++count;
-    return count;
-  }
 };
 
 TEST_F(SpoolTest, HoldsWhatWasReceivedUntilTheReportIsFiled) {
@@ -59,9 +52,10 @@ TEST_F(SpoolTest, LeftoversAreFiledOnceAtStartWithOneLineEach) {
   Start();
   EXPECT_EQ(Reports(), (std::vector<std::string>{"ProcessAlarmJournal_24Jan05_195034.xml",
                                                  "SystemErrorJournal_24Jan05_194000.xml"}));
-  EXPECT_EQ(LogLinesWith("Recovered report 'SystemErrorJournal' left by an earlier run (38 bytes)"),
-            1u);
-  EXPECT_EQ(LogLinesWith("Recovered report 'ProcessAlarmJournal'"), 1u);
+  EXPECT_EQ(
+      Occurrences(Log(), "Recovered report 'SystemErrorJournal' left by an earlier run (38 bytes)"),
+      1u);
+  EXPECT_EQ(Occurrences(Log(), "Recovered report 'ProcessAlarmJournal'"), 1u);
   EXPECT_TRUE(Leftovers().empty());
 }
 
@@ -74,21 +68,21 @@ TEST_F(SpoolTest, OneThatCannotBeWrittenIsLoggedOnceAndCaptureGoesOn) {
   port_.Receive(kError);
   loop_.AdvanceMs(2500);
   EXPECT_EQ(Reports().size(), 2u);
-  EXPECT_EQ(LogLinesWith("cannot be written"), 1u) << Log();
+  EXPECT_EQ(Occurrences(Log(), "cannot be written"), 1u) << Log();
 }
 
 TEST_F(SpoolTest, SilenceAlarmTellsOnceAndAgainWhenReportsCome) {
   Start("SilenceAlarmMinutes=2\r\n");
   loop_.AdvanceMs(119000);
-  EXPECT_EQ(LogLinesWith("No report"), 0u);
+  EXPECT_EQ(Occurrences(Log(), "No report"), 0u);
   loop_.AdvanceMs(1000);
-  EXPECT_EQ(LogLinesWith("No report filed for 2 minutes"), 1u);
+  EXPECT_EQ(Occurrences(Log(), "No report filed for 2 minutes"), 1u);
   EXPECT_EQ(service_.calls().back(), "Status No report filed for 2 minutes");
   loop_.AdvanceMs(600000);
-  EXPECT_EQ(LogLinesWith("No report"), 1u);
+  EXPECT_EQ(Occurrences(Log(), "No report"), 1u);
   port_.Receive(kAlarm);
   loop_.AdvanceMs(2500);
-  EXPECT_EQ(LogLinesWith("Reports are filed again"), 1u);
+  EXPECT_EQ(Occurrences(Log(), "Reports are filed again"), 1u);
   EXPECT_EQ(service_.calls().back(), "Status Reports are filed again");
 }
 
@@ -96,17 +90,18 @@ TEST_F(SpoolTest, SilenceAlarmTellsOnceAndAgainWhenReportsCome) {
 TEST_F(SpoolTest, AlarmsAreOffWithZero) {
   Start("SilenceAlarmMinutes=-5\r\nMinFreeMegabytes=0\r\n");
   loop_.AdvanceMs(24 * 3600 * 1000);
-  EXPECT_EQ(LogLinesWith("No report"), 0u);
-  EXPECT_EQ(LogLinesWith("disk"), 0u);
+  EXPECT_EQ(Occurrences(Log(), "No report"), 0u);
+  EXPECT_EQ(Occurrences(Log(), "disk"), 0u);
 }
 
 TEST_F(SpoolTest, LowDiskIsToldOnceAtTheFirstTick) {
   Start("MinFreeMegabytes=2000000000\r\n");
   loop_.AdvanceMs(1000);
-  EXPECT_EQ(LogLinesWith("Low disk space: "), 1u) << Log();
-  EXPECT_EQ(LogLinesWith("MB free for " + data_.path() + " (MinFreeMegabytes=2000000000)"), 1u);
+  EXPECT_EQ(Occurrences(Log(), "Low disk space: "), 1u) << Log();
+  EXPECT_EQ(Occurrences(Log(), "MB free for " + data_.path() + " (MinFreeMegabytes=2000000000)"),
+            1u);
   loop_.AdvanceMs(600000);
-  EXPECT_EQ(LogLinesWith("disk space"), 1u);
+  EXPECT_EQ(Occurrences(Log(), "disk space"), 1u);
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST_F(PropertiesTest, CommPortOnAnOpenPortClosesSetsAndReopens) {
 
 TEST_F(PropertiesTest, CommPortAbove16BitsOnAnOpenPortLeavesItClosedWithOverflow) {
   port_.SetPortOpen(true);
-  EXPECT_EQ(ErrorOf([&] { form_.SetCommPort(40000); }), 6);
+  EXPECT_EQ(ErrorOf([&] { form_.SetCommPort(40000); }), kErrOverflow);
   EXPECT_FALSE(port_.PortOpen());
   EXPECT_EQ(form_.CommPort(), 1);
   form_.SetCommPort(32767);
@@ -106,7 +106,7 @@ TEST_F(PropertiesTest, CommSettingsOnAClosedPortOnlySetsThem) {
 TEST_F(PropertiesTest, RefusedCommSettingsLeaveThePortClosedAndPassTheError) {
   port_.SetPortOpen(true);
   port_.FailSettings(InvalidPropertyValue());
-  EXPECT_EQ(ErrorOf([&] { form_.SetCommSettings("fast"); }), 380);
+  EXPECT_EQ(ErrorOf([&] { form_.SetCommSettings("fast"); }), kErrInvalidPropertyValue);
   EXPECT_FALSE(port_.PortOpen());
   EXPECT_EQ(form_.CommSettings(), "9600,n,8,1");
 }

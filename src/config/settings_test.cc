@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/profile.h"
 #include "support/fake_platform.h"
+#include "support/log_target.h"
 #include "support/temp_folder.h"
 #include "util/numbered_error.h"
 
@@ -81,7 +82,7 @@ TEST(SettingsNumbers, OutOfRangeIsOverflow) {
       ToWholeNumber(value);
       ADD_FAILURE() << value << " converted";
     } catch (const NumberedError& e) {
-      EXPECT_EQ(e.number(), 6);
+      EXPECT_EQ(e.number(), kErrOverflow);
       EXPECT_EQ(e.description(), "Overflow");
     }
   }
@@ -147,13 +148,9 @@ TEST(SettingsTable, SampleFileHoldsEveryKeyWithItsDefaultAndNoOther) {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  SettingsFileTest() { SetLogTarget(program_.path(), clock_); }
-  ~SettingsFileTest() override { SetLogTarget(ProgramFolder(), SystemClock()); }
-
-  std::string Log() const { return ReadBytes(program_ / "QuellorService.log"); }
-
   TempFolder program_;
   FakeClock clock_;
+  ScopedLogTarget log_{program_.path(), clock_};
 };
 
 TEST_F(SettingsFileTest, PerMachineFileWinsOverCommonFile) {
@@ -181,7 +178,7 @@ TEST_F(SettingsFileTest, NeitherFileKeepsCommonPath) {
 TEST_F(SettingsFileTest, ExistingDataFolderIsKeptAsWritten) {
   std::filesystem::create_directory(program_ / "reports");
   EXPECT_EQ(ResolveDataFolder(program_ / "reports", program_.path()), program_ / "reports");
-  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(log_.Text(), "");
 }
 
 TEST_F(SettingsFileTest, MissingDataFolderFallsBackAndLogs) {
@@ -191,11 +188,11 @@ TEST_F(SettingsFileTest, MissingDataFolderFallsBackAndLogs) {
     EXPECT_TRUE(FolderExists(fallback));
     EXPECT_FALSE(FolderExists(program_ / "missing"));  // never created
   }
-  EXPECT_EQ(Log(), "24-Jan-2005 19:50:34  Directory " + (program_ / "missing") +
-                       " not found. Defaulting to " + fallback +
-                       "\r\n"
-                       "24-Jan-2005 19:50:34  Directory  not found. Defaulting to " +
-                       fallback + "\r\n");
+  EXPECT_EQ(log_.Text(), "24-Jan-2005 19:50:34  Directory " + (program_ / "missing") +
+                             " not found. Defaulting to " + fallback +
+                             "\r\n"
+                             "24-Jan-2005 19:50:34  Directory  not found. Defaulting to " +
+                             fallback + "\r\n");
 }
 
 TEST_F(SettingsFileTest, DataFolderNamingAFileCountsAsMissing) {
@@ -206,7 +203,7 @@ TEST_F(SettingsFileTest, DataFolderNamingAFileCountsAsMissing) {
 TEST_F(SettingsFileTest, FallbackThatCannotBeCreatedIsAnError) {
   WriteBytes(program_ / "Data", "a file in the way");
   EXPECT_THROW(ResolveDataFolder(program_ / "missing", program_.path()), NumberedError);
-  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(log_.Text(), "");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
 #include "support/fake_platform.h"
+#include "support/log_target.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -42,24 +43,10 @@ std::string Html(const std::string& body) {
          "</pre></body></html>\r\n";
 }
 
-size_t Occurrences(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
 class ReportWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    InitMonthNames();
-    SetLogTarget(log_.path(), clock_);
-  }
-  void TearDown() override {
-    SetRegional({});
-    SetLogTarget(ProgramFolder(), SystemClock());
-  }
+  void SetUp() override { InitMonthNames(); }
+  void TearDown() override { SetRegional({}); }
 
   void Write(const std::string& name = kName, const std::string& text = "Line\r\n") {
     WriteReport(data_.path(), name, text, clock_);
@@ -70,7 +57,7 @@ class ReportWriterTest : public ::testing::Test {
     return data_ / (month + "/" + file);
   }
 
-  std::string Log() const { return ReadBytes(log_ / "QuellorService.log"); }
+  std::string Log() const { return log_target_.Text(); }
 
   // The File of every entry of the month's index, in document order.
   std::vector<std::string> IndexedFiles(const std::string& month = "2005/Jan") const {
@@ -93,6 +80,7 @@ class ReportWriterTest : public ::testing::Test {
   TempFolder data_;
   TempFolder log_;
   FakeClock clock_{{2005, 1, 24, 19, 50, 34}};
+  ScopedLogTarget log_target_{log_.path(), clock_};
 };
 
 struct FileCase {

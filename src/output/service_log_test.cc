@@ -9,24 +9,21 @@
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
 #include "support/fake_platform.h"
+#include "support/log_target.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 class ServiceLogTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetLogTarget(folder_.path(), clock_); }
-  void TearDown() override { SetLogTarget(ProgramFolder(), SystemClock()); }
-
-  std::string Log() const { return ReadBytes(folder_ / "QuellorService.log"); }
-
   TempFolder folder_;
   FakeClock clock_{{2005, 3, 7, 19, 5, 3}};
+  ScopedLogTarget log_{folder_.path(), clock_};
 };
 
 TEST_F(ServiceLogTest, FirstCallCreatesTheLogWithOneLine) {
   WriteLog("Service stopped");
-  EXPECT_EQ(Log(), "07-Mar-2005 19:05:03  Service stopped\r\n");
+  EXPECT_EQ(log_.Text(), "07-Mar-2005 19:05:03  Service stopped\r\n");
 }
 
 TEST_F(ServiceLogTest, MessagesAreWrittenUnchanged) {
@@ -34,7 +31,7 @@ TEST_F(ServiceLogTest, MessagesAreWrittenUnchanged) {
   WriteLog("");
   WriteLog("  two\r\nlines ");
   WriteLog(long_message);
-  EXPECT_EQ(Log(),
+  EXPECT_EQ(log_.Text(),
             "07-Mar-2005 19:05:03  \r\n"
             "07-Mar-2005 19:05:03    two\r\nlines \r\n"
             "07-Mar-2005 19:05:03  " +
@@ -45,7 +42,7 @@ TEST_F(ServiceLogTest, EachLineCarriesTheTimeOfItsCall) {
   WriteLog("first");
   clock_.Set({2010, 12, 31, 23, 59, 59});
   WriteLog("second");
-  EXPECT_EQ(Log(),
+  EXPECT_EQ(log_.Text(),
             "07-Mar-2005 19:05:03  first\r\n"
             "31-Dec-2010 23:59:59  second\r\n");
 }
@@ -54,7 +51,7 @@ TEST_F(ServiceLogTest, RemovedLogIsCreatedAnew) {
   WriteLog("first");
   std::filesystem::remove(folder_ / "QuellorService.log");
   WriteLog("second");
-  EXPECT_EQ(Log(), "07-Mar-2005 19:05:03  second\r\n");
+  EXPECT_EQ(log_.Text(), "07-Mar-2005 19:05:03  second\r\n");
 }
 
 TEST_F(ServiceLogTest, UnwritableFolderLosesTheEntryQuietly) {
@@ -71,7 +68,7 @@ TEST_F(ServiceLogTest, RunLoggingErrorsLogsNumberAndDescription) {
   EXPECT_TRUE(RunLoggingErrors("Start: [", [] {}));
   EXPECT_FALSE(RunLoggingErrors("Start: [", [] { throw OverflowError(); }));
   EXPECT_FALSE(RunLoggingErrors("Stop: [", [] { throw std::runtime_error("disk gone"); }));
-  EXPECT_EQ(Log(),
+  EXPECT_EQ(log_.Text(),
             "07-Mar-2005 19:05:03  Start: [6] Overflow\r\n"
             "07-Mar-2005 19:05:03  Stop: [51] disk gone\r\n");
 }

@@ -73,7 +73,6 @@ std::string ZeroPadded(int value, int digits) {
 
 std::string TwoDigits(int value) { return ZeroPadded(value, 2); }
 
-
 // "mmm": the regional abbreviation of the month.
 const std::string& RegionalMonth(const LocalTime& t, TextEncoding encoding) {
   if (t.month < 1 || t.month > 12) throw SubscriptError();

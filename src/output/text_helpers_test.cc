@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,7 @@ struct TextCase {
   std::string input;
   std::string output;
 };
+void PrintTo(const TextCase& c, std::ostream* o) { *o << testing::PrintToString(c.input); }
 
 class NormalizeLineEndsTest : public testing::TestWithParam<TextCase> {};
 
@@ -105,6 +107,7 @@ struct PatternCase {
   std::string file_time;
   std::string log_time;
 };
+void PrintTo(const PatternCase& c, std::ostream* o) { *o << c.timestamp; }
 
 class DatePatternTableTest : public testing::TestWithParam<PatternCase> {};
 

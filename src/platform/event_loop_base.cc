@@ -2,7 +2,7 @@
 
 #include <utility>
 
-EventLoopBase::EventLoopBase() : timers_(SteadyNowMs) {}
+EventLoopBase::EventLoopBase(std::function<int64_t()> now_ms) : timers_(std::move(now_ms)) {}
 
 std::unique_ptr<Timer> EventLoopBase::CreateTimer(std::function<void()> on_fire) {
   // Quit stops the loop after the current handler, even among timers due

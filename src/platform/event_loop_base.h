@@ -23,7 +23,8 @@ class EventLoopBase : public EventLoop {
   uint64_t wakeups() const { return wakeups_; }
 
  protected:
-  EventLoopBase();
+  // The timers run on now_ms, a monotonic clock in milliseconds.
+  explicit EventLoopBase(std::function<int64_t()> now_ms = SteadyNowMs);
 
   // Waits until one of the platform's events arrives or timeout_ms have
   // passed (-1: no timer is due, wait for an event), then runs the handlers

@@ -178,7 +178,8 @@ TEST(FileSystemTest, SpoolOperations) {
   std::filesystem::create_directory(temp / "folder.tmp1_2");
   std::vector<std::string> names = FileNames(temp.path());
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"a.htm", "dir.xml.tmp4_55"})) << "folders are not listed";
+  EXPECT_EQ(names, (std::vector<std::string>{"a.htm", "dir.xml.tmp4_55"}))
+      << "folders are not listed";
   EXPECT_TRUE(FileNames(temp / "none").empty());
 }
 

@@ -13,18 +13,18 @@
 namespace profile {
 
 unsigned GetString(const std::string& section, const std::string& key,
-                                 const std::string& default_value, char* buffer, unsigned size,
-                                 const std::string& file_name);
+                   const std::string& default_value, char* buffer, unsigned size,
+                   const std::string& file_name);
 
 // Creates the file, section or key as needed and replaces an existing value.
-bool WriteString(const std::string& section, const std::string& key,
-                               const std::string& value, const std::string& file_name);
+bool WriteString(const std::string& section, const std::string& key, const std::string& value,
+                 const std::string& file_name);
 
 // The section's "key=value" entries, each followed by a NUL, the whole ended
 // by a second NUL; cut to fit size as Windows cuts it. The result is the
 // count copied without the final NUL.
 unsigned GetSection(const std::string& section, char* buffer, unsigned size,
-                                  const std::string& file_name);
+                    const std::string& file_name);
 
 }  // namespace profile
 

@@ -53,6 +53,7 @@ TEST(SerialPortBase, AnOpenDeviceRefusingTheLineKeepsThePreviousSettings) {
             kErrInvalidPropertyValue);
   EXPECT_NE(description.find("dev1 refuses \"19200,e,7,2\": speed refused"), std::string::npos)
       << description;
+  EXPECT_EQ(ErrorOf([&] { port.SetSettings("19200,n,8"); }), kErrInvalidPropertyValue);
   EXPECT_EQ(port.Settings(), "9600,n,8,1");
   EXPECT_TRUE(port.PortOpen());
   port.SetSettings("4800,n,8,1");

@@ -47,26 +47,11 @@ class FormLoadTest : public FrmMainTest {
     WriteBytes(program_ / "QuellorService.ini", "[Quellor Service]\r\n" + section);
   }
 
-  // The log's messages without their time stamps.
-  Lines LogLines() const {
-    Lines lines;
-    const std::string log = Log();
-    constexpr size_t kStampLength = sizeof("24-Jan-2005 19:50:34  ") - 1;
-    for (size_t start = 0; start < log.size();) {
-      const size_t end = log.find("\r\n", start);
-      lines.push_back(log.substr(start + kStampLength, end - start - kStampLength));
-      start = end + 2;
-    }
-    return lines;
-  }
+  Lines LogLines() const { return ::LogLines(Log()); }
 
   bool Called(const std::string& call) const {
     const auto& calls = service_.calls();
     return std::find(calls.begin(), calls.end(), call) != calls.end();
-  }
-  bool PortHistoryHas(const std::string& entry) const {
-    const auto& history = port_.history();
-    return std::find(history.begin(), history.end(), entry) != history.end();
   }
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "support/error_of.h"
@@ -28,6 +29,7 @@ struct GrowthCase {
   int32_t appended;
   int32_t capacity;
 };
+void PrintTo(const GrowthCase& c, std::ostream* o) { *o << c.appended << " -> " << c.capacity; }
 
 class StringBuilderGrowthTest : public testing::TestWithParam<GrowthCase> {};
 
@@ -86,6 +88,7 @@ struct InsertCase {
   std::string inserted;
   std::string result;
 };
+void PrintTo(const InsertCase& c, std::ostream* o) { *o << c.index << " " << c.inserted; }
 
 class StringBuilderInsertTest : public testing::TestWithParam<InsertCase> {};
 
@@ -125,6 +128,7 @@ struct RemoveCase {
   std::string result;  // the text afterwards
   int error;           // 0 when the removal succeeds
 };
+void PrintTo(const RemoveCase& c, std::ostream* o) { *o << c.index << " " << c.length; }
 
 class StringBuilderRemoveTest : public testing::TestWithParam<RemoveCase> {};
 
@@ -151,6 +155,9 @@ struct FindCase {
   int compare;
   int32_t position;
 };
+void PrintTo(const FindCase& c, std::ostream* o) {
+  *o << c.needle << " " << c.start << " " << c.compare;
+}
 
 class StringBuilderFindTest : public testing::TestWithParam<FindCase> {};
 
@@ -192,6 +199,7 @@ struct MinimizeCase {
   int32_t capacity_before;
   int32_t capacity_after;
 };
+void PrintTo(const MinimizeCase& c, std::ostream* o) { *o << c.length << " " << c.capacity_before; }
 
 class StringBuilderHeapMinimizeTest : public testing::TestWithParam<MinimizeCase> {};
 
@@ -233,6 +241,7 @@ struct ChunkSizeCase {
   int32_t chunk_size;
   int error;
 };
+void PrintTo(const ChunkSizeCase& c, std::ostream* o) { *o << c.chunk_size; }
 
 class StringBuilderChunkSizeTest : public testing::TestWithParam<ChunkSizeCase> {};
 

@@ -1,16 +1,11 @@
 // The POSIX loop and serial port on real pseudo-terminals, alone and under
 // frmMain.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,45 +13,13 @@
 #include "platform/posix/event_loop-posix.h"
 #include "platform/posix/serial_port-posix.h"
 #include "support/frm_main_fixture.h"
+#include "support/log_target.h"
+#include "support/pty.h"
 #include "util/numbered_error.h"
 
 namespace {
 
 using namespace std::string_literals;
-
-// A pseudo-terminal pair: the test writes to the master, the port opens the
-// slave by its path.
-class Pty {
- public:
-  Pty() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
-      ADD_FAILURE() << "no pseudo-terminal";
-      return;
-    }
-    slave_path_ = ptsname(master_);
-  }
-  ~Pty() { CloseMaster(); }
-
-  const std::string& slave_path() const { return slave_path_; }
-  void Write(const std::string& bytes) {
-    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  // The slave's line mode (read through the master, as Linux allows).
-  termios Mode() const {
-    termios mode{};
-    EXPECT_EQ(tcgetattr(master_, &mode), 0);
-    return mode;
-  }
-  void CloseMaster() {
-    if (master_ >= 0) close(master_);
-    master_ = -1;
-  }
-
- private:
-  int master_ = -1;
-  std::string slave_path_;
-};
 
 // Runs the loop until done() holds, checked every 10 ms, or 20 s pass.
 void RunUntil(PosixEventLoop& loop, const std::function<bool()>& done) {
@@ -222,106 +185,29 @@ TEST(PosixEventLoopTest, ADescriptorClosedWhileWatchedIsCalledOnceAndUnwatched) 
   EXPECT_EQ(calls, 1);  // not once per wait
 }
 
-TEST(PosixEventLoopTest, QuitBeforeRunReturnsAtOnceAndStopsAfterTheCurrentHandler) {
-  PosixEventLoop loop;
-  loop.Quit();
-  loop.Run();
-  int fired = 0;
-  auto first = loop.CreateTimer([&] {
-    ++fired;
-    loop.Quit();
-  });
-  auto second = loop.CreateTimer([&] { ++fired; });
-  for (Timer* timer : {first.get(), second.get()}) {
-    timer->SetInterval(1);
-    timer->SetEnabled(true);
-  }
-  loop.Run();
-  EXPECT_EQ(fired, 1);
-}
-
 // frmMain over the real loop and a pty, as the service runs.
 class CapturePtyTest : public ::testing::Test {
  protected:
-  CapturePtyTest() { SetLogTarget(program_.path(), clock_); }
-  ~CapturePtyTest() override { SetLogTarget(ProgramFolder(), SystemClock()); }
-
   void Start() {
     WriteBytes(program_ / "QuellorService.ini",
                "[Quellor Service]\r\nDataFolder=" + data_.path() +
                    "\r\nEndOfFileTimeInterval=1500\r\nSettings=9600,n,8,1\r\nCommDevice=" +
                    pty_.slave_path() + "\r\n");
     form_.Form_Load("");
-    ASSERT_TRUE(port_.PortOpen()) << ReadBytes(program_ / "QuellorService.log");
-  }
-
-  // Names of the .htm report pages under the data folder, sorted, with
-  // their contents.
-  std::map<std::string, std::string> Pages() const {
-    std::map<std::string, std::string> pages;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(data_.path())) {
-      if (entry.path().extension() == ".htm") {
-        pages[entry.path().filename().string()] = ReadBytes(entry.path().string());
-      }
-    }
-    return pages;
-  }
-
-  // Writes text in pieces of a few bytes, one piece every 10 ms of the loop.
-  std::unique_ptr<Timer> Play(const std::string& text) {
-    size_t offset = 0;
-    auto timer = loop_.CreateTimer([this, text, offset]() mutable {
-      if (offset >= text.size()) return;
-      pty_.Write(text.substr(offset, 7));
-      offset += 7;
-    });
-    timer->SetInterval(10);
-    timer->SetEnabled(true);
-    return timer;
+    ASSERT_TRUE(port_.PortOpen()) << log_.Text();
   }
 
   Pty pty_;
   TempFolder program_;
   TempFolder data_;
   FakeClock clock_;
+  ScopedLogTarget log_{program_.path(), clock_};
   PosixEventLoop loop_;
   PosixSerialPort port_{loop_};
   FakeServiceControl service_;
   FakeDisplay display_;
   frmMain form_{{loop_, port_, service_, display_, clock_, program_.path(), "TESTPC"}};
 };
-
-TEST_F(CapturePtyTest, PiecesBecomeOneReportAndASilenceCutsTheNext) {
-  Start();
-  const std::string alarm =
-      "  PROCESS ALARM JOURNAL        PAGE 1\r\n  TAG     \x00\xB0"s + "C\r\n\x0C  PAGE 2\r\n";
-  const std::string error = "  SYSTEM ERROR JOURNAL        PAGE 1\r\n  CPU 2 FAILED\r\n";
-  auto player = Play(alarm);
-  RunUntil(loop_, [&] { return Pages().size() == 1; });
-  clock_.Set({2005, 1, 24, 19, 51, 0});
-  player = Play(error);
-  RunUntil(loop_, [&] { return Pages().size() == 2; });
-
-  const auto pages = Pages();
-  ASSERT_EQ(pages.size(), 2u);
-  const std::string head = "</title></head><body><pre>";
-  EXPECT_NE(pages.at("ProcessAlarmJournal_24Jan05_195034.htm").find(head + alarm),
-            std::string::npos);
-  EXPECT_NE(pages.at("SystemErrorJournal_24Jan05_195100.htm").find(head + error),
-            std::string::npos);
-  EXPECT_EQ(display_.received(), error);
-  EXPECT_EQ(display_.bytes_received(), std::to_string(error.size()));
-}
-
-TEST_F(CapturePtyTest, StopFilesTheReportBeingGathered) {
-  Start();
-  pty_.Write("  OPERATOR MESSAGE JOURNAL\r\n  START PUMP 3\r\n");
-  RunUntil(loop_, [&] { return display_.bytes_received() == "44"; });
-  service_.RaiseStop();
-  EXPECT_TRUE(form_.Ended());
-  EXPECT_FALSE(port_.PortOpen());
-  EXPECT_EQ(Pages().size(), 1u);
-}
 
 TEST_F(CapturePtyTest, AnIdleServiceWakesAboutOnceASecond) {
   Start();

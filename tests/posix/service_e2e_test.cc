@@ -20,6 +20,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <pugixml.hpp>
 #include <random>
 #include <set>
@@ -29,6 +30,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/log_target.h"
+#include "support/pty.h"
 #include "support/temp_folder.h"
 
 extern char** environ;
@@ -56,18 +59,7 @@ class ServiceE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::copy_file(QUELLOR_EXE, exe_);
-    OpenPty();
     fs::create_directory(reports_);
-  }
-
-  // A new pseudo-terminal: the test writes to master_, slave_ is its path.
-  // The program must not inherit the master, or closing it hangs up nothing.
-  void OpenPty() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master_, 0);
-    ASSERT_EQ(grantpt(master_), 0);
-    ASSERT_EQ(unlockpt(master_), 0);
-    slave_ = ptsname(master_);
   }
 
   void TearDown() override {
@@ -75,7 +67,6 @@ class ServiceE2eTest : public ::testing::Test {
       kill(pid, SIGKILL);
       waitpid(pid, nullptr, 0);
     }
-    if (master_ >= 0) close(master_);
     if (manager_ >= 0) close(manager_);
   }
 
@@ -125,7 +116,7 @@ class ServiceE2eTest : public ::testing::Test {
   // Settings for capturing from the pty with a short silence.
   void WritePtySettings(int interval_ms) {
     WriteSettings("EndOfFileTimeInterval=" + std::to_string(interval_ms) +
-                  "\r\nCommDevice=" + slave_ + "\r\n");
+                  "\r\nCommDevice=" + pty_->slave_path() + "\r\n");
   }
 
   // Starts the program with stdin from /dev/null and its output in a file.
@@ -185,7 +176,7 @@ class ServiceE2eTest : public ::testing::Test {
   bool HoldsPty(pid_t pid) const {
     std::error_code ignored;
     for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored)) {
-      if (fs::read_symlink(fd.path(), ignored) == slave_) return true;
+      if (fs::read_symlink(fd.path(), ignored) == pty_->slave_path()) return true;
     }
     return false;
   }
@@ -194,35 +185,15 @@ class ServiceE2eTest : public ::testing::Test {
   // that would meet the line discipline's line editing.
   bool Capturing(pid_t pid) const {
     if (!HoldsPty(pid)) return false;
-    const int fd = open(slave_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = open(pty_->slave_path().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios mode = {};
     const bool raw = fd >= 0 && tcgetattr(fd, &mode) == 0 && !(mode.c_lflag & ICANON);
     if (fd >= 0) close(fd);
     return raw;
   }
 
-  // Writes all of text to the line, however the pty takes it.
-  void Print(const std::string& text) {
-    for (size_t done = 0; done < text.size();) {
-      const ssize_t n = write(master_, text.data() + done, text.size() - done);
-      ASSERT_GT(n, 0);
-      done += static_cast<size_t>(n);
-    }
-  }
-
   // The log's messages without their time stamps.
-  Lines LogLines() const {
-    Lines lines;
-    const std::string log = ReadBytes(program_ / "QuellorService.log");
-    constexpr size_t kStampLength = sizeof("24-Jan-2005 19:50:34  ") - 1;
-    for (size_t start = 0; start < log.size();) {
-      const size_t end = log.find("\r\n", start);
-      if (end == std::string::npos) break;
-      lines.push_back(log.substr(start + kStampLength, end - start - kStampLength));
-      start = end + 2;
-    }
-    return lines;
-  }
+  Lines LogLines() const { return ::LogLines(ReadBytes(program_ / "QuellorService.log")); }
   bool Logged(const std::string& message) const {
     const Lines lines = LogLines();
     return std::find(lines.begin(), lines.end(), message) != lines.end();
@@ -292,8 +263,7 @@ class ServiceE2eTest : public ::testing::Test {
   const std::string exe_ = program_ / "QuellorService";
   const std::string reports_ = program_ / "reports";
   const std::string output_ = program_ / "output.txt";
-  int master_ = -1;
-  std::string slave_;
+  std::unique_ptr<Pty> pty_ = std::make_unique<Pty>();
   std::set<pid_t> running_;
   int manager_ = -1;
   std::string notified_;
@@ -304,13 +274,13 @@ TEST_F(ServiceE2eTest, SessionFilesEveryReportAndAnswersEveryRequest) {
   const pid_t pid = Start({});
   ASSERT_TRUE(WaitFor([&] { return HoldsPty(pid); }));
 
-  Print(Journal("PROCESS ALARM JOURNAL", 1));
+  pty_->Write(Journal("PROCESS ALARM JOURNAL", 1));
   ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 1; }));
 
   // Paused, it goes on capturing.
   kill(pid, SIGTSTP);
   ASSERT_TRUE(WaitFor([&] { return Logged("Service paused"); }));
-  Print(Journal("SYSTEM ERROR JOURNAL", 2));
+  pty_->Write(Journal("SYSTEM ERROR JOURNAL", 2));
   ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 2; }));
   EXPECT_TRUE(Running(pid));
 
@@ -326,7 +296,7 @@ TEST_F(ServiceE2eTest, SessionFilesEveryReportAndAnswersEveryRequest) {
   ASSERT_TRUE(WaitFor([&] { return Logged(refused); }));
 
   // Stopped while a report is still being gathered: it is filed all the same.
-  Print(Journal("OPERATOR MESSAGE JOURNAL", 3));
+  pty_->Write(Journal("OPERATOR MESSAGE JOURNAL", 3));
   kill(pid, SIGTERM);
   EXPECT_EQ(ExitStatus(pid), 0);
 
@@ -356,7 +326,7 @@ TEST_F(ServiceE2eTest, TimeLocaleGivesTheMonthAbbreviation) {
     const pid_t pid =
         Start({}, {"LC_ALL=", "LC_TIME=" + locale, "QUELLOR_TEST_CLOCK=2026-03-15 10:20:00"});
     ASSERT_TRUE(WaitFor([&] { return HoldsPty(pid); })) << locale;
-    Print(Journal("PROCESS ALARM JOURNAL", 1));
+    pty_->Write(Journal("PROCESS ALARM JOURNAL", 1));
     ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 1; })) << locale;
     kill(pid, SIGTERM);
     EXPECT_EQ(ExitStatus(pid), 0);
@@ -403,7 +373,7 @@ TEST_F(ServiceE2eTest, HangUpFilesTheGatheredReportAndStops) {
   WritePtySettings(60000);
   const pid_t pid = Start({"-debug"});
   ASSERT_TRUE(WaitFor([&] { return HoldsPty(pid); }));
-  Print(Journal("PROCESS ALARM JOURNAL", 1));
+  pty_->Write(Journal("PROCESS ALARM JOURNAL", 1));
   kill(pid, SIGHUP);
   EXPECT_EQ(ExitStatus(pid), 0);
   EXPECT_EQ(Reports(".xml").size(), 1u);
@@ -414,30 +384,30 @@ TEST_F(ServiceE2eTest, HangUpFilesTheGatheredReportAndStops) {
 // and a new one linked in its place.
 TEST_F(ServiceE2eTest, ALostPortIsFiledUpToTheLossAndPickedUpAgainAtItsPath) {
   const std::string link = program_ / "line";
-  fs::create_symlink(slave_, link);
+  fs::create_symlink(pty_->slave_path(), link);
   WriteSettings("EndOfFileTimeInterval=1500\r\nCommDevice=" + link + "\r\n");
   const pid_t pid = Start({});
   ASSERT_TRUE(WaitFor([&] { return HoldsPty(pid); }));
   const std::string journal = Journal("PROCESS ALARM JOURNAL", 1);
   const uint64_t read_before = CharsRead(pid);
-  Print(journal);
+  pty_->Write(journal);
   // Closed only once the text is read: a hang-up drops what the pty holds.
   ASSERT_TRUE(WaitFor([&] { return CharsRead(pid) >= read_before + journal.size(); }));
-  close(std::exchange(master_, -1));
+  pty_->CloseMaster();
   ASSERT_TRUE(WaitFor([&] { return LogLines().size() == 2; }));
   const uint64_t cpu_away = CpuTicks(pid);
   EXPECT_TRUE(LogLines()[1].starts_with("Port lost: Error reading " + link + ": "))
       << LogLines()[1];
   ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 1; }));
 
-  OpenPty();
-  fs::create_symlink(slave_, link + ".new");
+  pty_ = std::make_unique<Pty>();
+  fs::create_symlink(pty_->slave_path(), link + ".new");
   fs::rename(link + ".new", link);
   ASSERT_TRUE(WaitFor([&] { return Logged("Port reopened: " + link); }));
   // Tried every five seconds, never spinning: a loop polling a dead
   // descriptor would have burnt seconds.
   EXPECT_LT(CpuTicks(pid) - cpu_away, 10u);
-  Print(Journal("SYSTEM ERROR JOURNAL", 2));
+  pty_->Write(Journal("SYSTEM ERROR JOURNAL", 2));
   ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 2; }));
   kill(pid, SIGTERM);
   EXPECT_EQ(ExitStatus(pid), 0);
@@ -540,7 +510,7 @@ TEST_F(ServiceE2eTest, KilledAroundTheEndOfAReportFilesItExactlyOnce) {
     std::string report = "\r\n  PROCESS ALARM JOURNAL        PAGE 1\r\n";
     while (report.size() < kReportSize) report += " 12:00:00  TAG " + marker + " VALUE 42\r\n";
     sent[marker] = report;
-    Print(report);
+    pty_->Write(report);
     // The bytes have reached the service once its spool holds them all, or
     // once it has cut the report.
     ASSERT_TRUE(WaitFor([&] {

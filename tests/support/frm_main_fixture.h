@@ -14,6 +14,7 @@
 #include "service/frm_main.h"
 #include "support/error_of.h"
 #include "support/fake_platform.h"
+#include "support/log_target.h"
 #include "support/temp_folder.h"
 #include "util/numbered_error.h"
 
@@ -31,9 +32,6 @@ class HookedClock : public FakeClock {
 // frmMain on fakes, its log and data folder in a temporary folder.
 class FrmMainTest : public ::testing::Test {
  protected:
-  FrmMainTest() { SetLogTarget(program_.path(), clock_); }
-  ~FrmMainTest() override { SetLogTarget(ProgramFolder(), SystemClock()); }
-
   // Starts as the service does, with the given lines in the settings file
   // after DataFolder.
   void Start(const std::string& settings = "EndOfFileTimeInterval=2500\r\n") {
@@ -66,11 +64,12 @@ class FrmMainTest : public ::testing::Test {
     return count == 1 ? page : "";
   }
 
-  std::string Log() const { return ReadBytes(program_ / "QuellorService.log"); }
+  std::string Log() const { return log_.Text(); }
 
   TempFolder program_;
   TempFolder data_;
   HookedClock clock_;
+  ScopedLogTarget log_{program_.path(), clock_};
   FakeEventLoop loop_;
   FakeSerialPort port_;
   FakeServiceControl service_;

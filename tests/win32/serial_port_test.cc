@@ -23,15 +23,6 @@ TEST(Win32SerialPort, CommPortNamesTheDeviceUnlessAPathIsGiven) {
   EXPECT_EQ(port.DevicePath(), "\\\\.\\COM12");
 }
 
-TEST(Win32SerialPort, RefusedSettingsRaise380AndKeepThePrevious) {
-  Win32EventLoop loop;
-  Win32SerialPort port(loop);
-  port.SetSettings("19200,n,8,1");
-  EXPECT_EQ(ErrorOf([&] { port.SetSettings("19200,n,8"); }), kErrInvalidPropertyValue);
-  EXPECT_EQ(ErrorOf([&] { port.SetSettings("0,n,8,1"); }), kErrInvalidPropertyValue);
-  EXPECT_EQ(port.Settings(), "19200,n,8,1");
-}
-
 TEST(Win32SerialPort, AbsentPortRaisesPortOpenFailedAndStaysClosed) {
   Win32EventLoop loop;
   Win32SerialPort port(loop);

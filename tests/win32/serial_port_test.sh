@@ -8,26 +8,25 @@
 set -uo pipefail
 
 build=$(cd "${1:?usage: serial_port_test.sh WINDOWS_BUILD_DIR}" && pwd)
-export WINEPREFIX="${WINEPREFIX:-${HOME:-/root}/.wine-quellor}"
-export WINEDEBUG=-all
 port=7
 work=$(mktemp -d /tmp/quellor-serial.XXXXXX)
-feeder_pid=""
+# shellcheck source=tests/win32/wine_lib.sh
+source "$(dirname "$0")/wine_lib.sh"
 
-windows_path() { echo "Z:${1//\//\\}"; }
 set_port() {  # maps COM$port to $1, or removes the mapping when $1 is empty
   if [[ -n $1 ]]; then
-    timeout 60 wine reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /t REG_SZ /d "$1" /f
+    w reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /t REG_SZ /d "$1" /f
   else
-    timeout 60 wine reg delete 'HKLM\Software\Wine\Ports' /v "COM$port" /f
-  fi >/dev/null 2>&1
+    w reg delete 'HKLM\Software\Wine\Ports' /v "COM$port" /f
+  fi >/dev/null
   # The mapping is read when the server starts: a plain dosdevices link
   # would be overwritten.
   timeout 60 wineserver -k >/dev/null 2>&1
   timeout 60 wineserver -w >/dev/null 2>&1
 }
+# shellcheck disable=SC2317 # run by the EXIT trap
 cleanup() {
-  [[ -n $feeder_pid ]] && kill "$feeder_pid" 2>/dev/null
+  stop_pty_printer
   rm -f "$WINEPREFIX/dosdevices/com$port"
   set_port ""
   rm -rf "$work"

@@ -10,6 +10,7 @@
 #include "platform/win32/event_loop-win32.h"
 #include "platform/win32/service_control-win32.h"
 #include "support/fake_platform.h"
+#include "support/log_target.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -219,16 +220,15 @@ TEST_F(Win32ServiceControlTest, ARefusedStartEndsTheService) {
 TEST_F(Win32ServiceControlTest, StartedByHandSaysHowToRunAndStops) {
   TempFolder folder;
   FakeClock clock;
-  SetLogTarget(folder.path(), clock);
+  ScopedLogTarget log_target(folder.path(), clock);
   // This test program was not started by the service manager: the
   // dispatcher cannot connect.
   ASSERT_TRUE(service_->RunService());
   loop_.Run();
-  SetLogTarget(ProgramFolder(), SystemClock());
 
   EXPECT_EQ(trace_.entries, (Entries{"Stop"}));
   EXPECT_EQ(trace_.event_threads, (std::vector<DWORD>{GetCurrentThreadId()}));
-  std::string log = ReadBytes(folder / "QuellorService.log");
+  const std::string log = log_target.Text();
   EXPECT_NE(log.find("Not started by the service manager"), std::string::npos) << log;
   EXPECT_NE(log.find("-install\" and start it with \"net start Quellor\""), std::string::npos);
   EXPECT_NE(log.find(" -debug\""), std::string::npos);

@@ -6,10 +6,11 @@
 set -uo pipefail
 
 build=$(cd "${1:?usage: window_test.sh WINDOWS_BUILD_DIR}" && pwd)
-export WINEPREFIX="${WINEPREFIX:-${HOME:-/root}/.wine-quellor}"
-export WINEDEBUG=-all
 work=$(mktemp -d /tmp/quellor-window.XXXXXX)
+# shellcheck source=tests/win32/wine_lib.sh
+source "$(dirname "$0")/wine_lib.sh"
 xvfb_pid=""
+# shellcheck disable=SC2317 # run by the EXIT trap
 cleanup() {
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
@@ -24,7 +25,7 @@ xvfb_pid=$!
 for ((i = 0; i < 50; i++)); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
 
 shot="$work/painted"
-DISPLAY=":$display" QUELLOR_TEST_SHOT="Z:${shot//\//\\}" \
+DISPLAY=":$display" QUELLOR_TEST_SHOT=$(windows_path "$shot") \
   timeout 120 wine "$build/quellor_tests.exe" --gtest_filter='Win32DisplayTest.*' \
   >"$work/output" 2>&1 &
 test_pid=$!
