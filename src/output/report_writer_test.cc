@@ -418,9 +418,9 @@ TEST_P(InterruptedFilingTest, IsCompletedWithoutASecondCopy) {
     std::filesystem::create_directories(data_ / "2005/Jan");
     // Left by an earlier run: older than this process.
     WriteBytes(InMonth(kStem + ".htm.tmp4242_1"), "<html>");
-    std::filesystem::last_write_time(InMonth(kStem + ".htm.tmp4242_1"),
-                                     std::filesystem::file_time_type::clock::now() -
-                                         std::chrono::hours(1));
+    std::filesystem::last_write_time(
+        InMonth(kStem + ".htm.tmp4242_1"),
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
   } else {
     ASSERT_TRUE(WriteReportAt(data_.path(), kName, text, clock_.Now()));
     if (step < 2) std::filesystem::remove(InMonth(kStem + ".xml"));
