@@ -72,7 +72,7 @@ check "the unit is the one -install writes for the program" \
 check "systemd-analyze verify accepts the unit" systemd-analyze verify "$unit"
 
 # ---- The installed program on a pty -----------------------------------------
-start_pty_printer
+start_pty_printer ""
 echo "CommDevice=$pty_path" >>"$machine_ini"
 "$program/QuellorService" -debug </dev/null >"$work/debug.out" 2>&1 &
 debug_pid=$!

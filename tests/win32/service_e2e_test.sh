@@ -151,7 +151,7 @@ ln -sfn "$pty_path" "$WINEPREFIX/dosdevices/com1" # Wine resolves it at the next
 w reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty_path" /f >/dev/null
 for ((i = 0; i < 50; i++)); do log_lines | grep -q '^Port reopened: ' && break; sleep 0.2; done
 new_lines=$(log_lines | tail -n +$((lines_before + 1)))
-echo "log lines since the loss:" && sed 's/^/  /' <<<"$new_lines"
+printf 'log lines since the loss:\n%s\n' "$new_lines"
 check "one log line at the loss and one at the return, within 10 s" \
   test "$(wc -l <<<"$new_lines")" = 2 -a "$(tail -n 1 <<<"$new_lines" | cut -c1-15)" = 'Port reopened: '
 printf 'SYSTEM MAINTENANCE JOURNAL\r\nDISK 2\r\n' >&7
@@ -226,7 +226,7 @@ kill -INT "$debug_pid"
 for ((i = 0; i < 50; i++)); do kill -0 "$debug_pid" 2>/dev/null || break; sleep 0.2; done
 kill -KILL "$debug_pid" 2>/dev/null
 check "-debug: Ctrl+C 50 ms after a report's last bytes files it" \
-  grep -q 'CTRL C AT 50 MS' $(find "$data" -name '*.xml')
+  find "$data" -name '*.xml' -exec grep -q 'CTRL C AT 50 MS' {} +
 check "-debug: Ctrl+C logs 'Service stopped' last" test "$(log_lines | tail -n 1)" = 'Service stopped'
 
 # ---- Started by hand, then uninstall ----------------------------------------

@@ -43,7 +43,7 @@ wait_for_exit() {
 # the mapping and kept alive (-p) so that a service outlives the Wine commands
 # that start it.
 start_printer() {
-  start_pty_printer
+  start_pty_printer ""
   old_com1=$(w reg query 'HKLM\Software\Wine\Ports' /v COM1 | awk '$1 == "COM1" {print $3}')
   w reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty_path" /f >/dev/null
   timeout 30 wineserver -k 2>/dev/null
