@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   const Clock& clock = ProcessClock();
   SetLogTarget(program_folder, clock);
 
-  const auto platform = CreatePlatform(command_line);
+  const auto platform = CreatePlatform(command_line, WriteLog);
   frmMain form({*platform->loop, *platform->com_port, *platform->service, *platform->display, clock,
                 program_folder, GetMachineName()});
   form.Form_Load(command_line);

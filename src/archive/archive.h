@@ -54,6 +54,7 @@ struct MonthFiles {
   std::vector<std::string> htm;        // .htm files
   std::vector<std::string> temporary;  // ReplacingFile's temporary files
 };
+// Lists month_path's files; all empty when the folder cannot be read.
 MonthFiles ListMonthFiles(const std::string& month_path);
 
 // Seconds since path was last written; a large number when it cannot be told.

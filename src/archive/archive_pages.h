@@ -32,6 +32,7 @@ struct SearchForm {
   std::string from, to;
   bool searched = false;
 };
+// The search page: the form, then the hits as a table (none until searched).
 std::string SearchPage(const SearchForm& form, const std::vector<SearchHit>& hits,
                        const std::string& error, bool more);
 

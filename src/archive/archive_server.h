@@ -15,6 +15,7 @@ class Server;
 // made from them; writes nothing.
 class ArchiveServer {
  public:
+  // Serves data_folder; nothing is read before a request asks for it.
   explicit ArchiveServer(std::string data_folder);
   ArchiveServer(const ArchiveServer&) = delete;
   ArchiveServer& operator=(const ArchiveServer&) = delete;

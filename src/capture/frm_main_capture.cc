@@ -20,19 +20,17 @@ void frmMain::comPort_OnComm() {
 // port or the buffer and the countdown still restarts. A lost port is no
 // failure here: TakePortInput closes it and has it opened again.
 void frmMain::ReadInput() {
-  RunLoggingErrors("ReadInput: [", [&] {
-    tmrEOF->SetEnabled(false);
-    RunLoggingErrors("ReadInput: [", [&] { GatherInput(); });
+  RunLoggingErrors("ReadInput: ", [&] {
+    StopCountdownAndGather("ReadInput: ");
     display_.ShowBytesReceived(std::to_string(CaptureBuffer().Length()));
     ArmEndOfReport();
   });
 }
 
 void frmMain::tmrEOF_Timer() {
-  RunLoggingErrors("tmrEOF_Timer: [", [&] {
-    tmrEOF->SetEnabled(false);
+  RunLoggingErrors("tmrEOF_Timer: ", [&] {
     // Characters that waited without a receive event of their own.
-    RunLoggingErrors("tmrEOF_Timer: [", [&] { GatherInput(); });
+    StopCountdownAndGather("tmrEOF_Timer: ");
     CutReport();
   });
 }
@@ -70,17 +68,23 @@ void frmMain::CutReport() {
 // included); only then is the port closed.
 void frmMain::ShutDown() {
   if (ended_) return;
-  RunLoggingErrors("ShutDown: [", [&] {
-    tmrEOF->SetEnabled(false);
+  RunLoggingErrors("ShutDown: ", [&] {
     comPort.StopReading();  // then the last Input takes what the device holds
-    RunLoggingErrors("ShutDown: [", [&] { GatherInput(); });
+    StopCountdownAndGather("ShutDown: ");
     if (CaptureBuffer().Length() > 0) CutReport();
   });
-  RunLoggingErrors("ShutDown: [", [&] {
+  RunLoggingErrors("ShutDown: ", [&] {
     if (comPort.PortOpen()) comPort.SetPortOpen(false);
   });
   capture_.reset();
   EndProgram(0);
+}
+
+// A failed gathering is logged under where and the caller's steps go on:
+// what could not be read stays in the port, and the buffer is kept.
+void frmMain::StopCountdownAndGather(const std::string& where) {
+  tmrEOF->SetEnabled(false);
+  RunLoggingErrors(where, [&] { GatherInput(); });
 }
 
 cStringBuilder& frmMain::CaptureBuffer() {
@@ -93,7 +97,7 @@ cStringBuilder& frmMain::CaptureBuffer() {
 // once the buffer has it, so that it never holds more than the buffer.
 void frmMain::GatherInput() {
   const std::string text = TakePortInput();
-  if (!RunLoggingErrors("Capture buffer: [", [&] { CaptureBuffer().Append(text); })) {
+  if (!RunLoggingErrors("Capture buffer: ", [&] { CaptureBuffer().Append(text); })) {
     CutReport();
     CaptureBuffer().Append(text);
     ArmEndOfReport();

@@ -36,7 +36,7 @@ std::string frmMain::TakePortInput() {
 
 void frmMain::PortLost(const std::string& reason) {
   WriteLog("Port lost: " + reason);
-  RunLoggingErrors("Port lost: [", [&] { comPort.SetPortOpen(false); });
+  RunLoggingErrors("Port lost: ", [&] { comPort.SetPortOpen(false); });
   WaitForPort();
 }
 

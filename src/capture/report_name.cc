@@ -5,12 +5,14 @@
 #include <optional>
 #include <string_view>
 
+#include "util/trim.h"
+
 namespace {
 
 constexpr int kMaxLinesExamined = 5;
 constexpr size_t kMaxMadeUpLength = 16;
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr char kBlank = ' ';
+constexpr std::string_view kBlanks = " ";
 
 struct Journal {
   std::string_view title;
@@ -26,12 +28,6 @@ constexpr std::array<Journal, 5> kJournals{{
     {"OPERATOR PROCESS CHANGE JOURNAL", "OperatorProcessChangeJournal"},
 }};
 
-std::string_view TrimBlanks(std::string_view line) {
-  const size_t first = line.find_first_not_of(kBlank);
-  if (first == std::string_view::npos) return {};
-  return line.substr(first, line.find_last_not_of(kBlank) - first + 1);
-}
-
 // The first non-blank line among the first five CR LF-terminated lines,
 // without its outer blanks.
 std::optional<std::string_view> FindTitleLine(std::string_view text) {
@@ -39,7 +35,7 @@ std::optional<std::string_view> FindTitleLine(std::string_view text) {
   for (int line = 0; line < kMaxLinesExamined; ++line) {
     const size_t line_end = text.find(kLineEnd, position);
     if (line_end == std::string_view::npos) return std::nullopt;
-    const std::string_view title = TrimBlanks(text.substr(position, line_end - position));
+    const std::string_view title = Trim(text.substr(position, line_end - position), kBlanks);
     if (!title.empty()) return title;
     position = line_end + kLineEnd.size();
   }
@@ -55,7 +51,7 @@ bool IsAsciiLetterOrDigit(char c) {
 std::string MadeUpName(std::string_view title_line) {
   std::string name;
   for (char c : title_line.substr(0, kMaxMadeUpLength)) {
-    if (c != kBlank) name += IsAsciiLetterOrDigit(c) ? c : '_';
+    if (kBlanks.find(c) == std::string_view::npos) name += IsAsciiLetterOrDigit(c) ? c : '_';
   }
   return name;
 }

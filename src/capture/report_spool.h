@@ -30,6 +30,7 @@ class ReportSpool {
     LocalTime t;
   };
 
+  // The spool in folder; nothing is touched until the first call.
   explicit ReportSpool(const std::string& folder);
   ReportSpool(const ReportSpool&) = delete;
   ReportSpool& operator=(const ReportSpool&) = delete;

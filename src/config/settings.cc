@@ -10,6 +10,7 @@
 #include "platform/defaults.h"
 #include "platform/file_system.h"
 #include "util/numbered_error.h"
+#include "util/trim.h"
 
 namespace {
 
@@ -46,12 +47,6 @@ bool IsDecimalNumber(const std::string& text) {
   return at == text.size();
 }
 
-std::string TrimBlanks(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 double RoundHalfToEven(double value) {
   const double floor = std::floor(value);
   const double fraction = value - floor;
@@ -76,7 +71,7 @@ SettingsFile ChooseSettingsFile(const std::string& program_folder,
 }
 
 std::optional<double> ParseNumber(const std::string& text) {
-  const std::string number = TrimBlanks(text);
+  const std::string number(Trim(text, " \t"));
   if (!IsDecimalNumber(number)) return std::nullopt;
   // The grammar above is a subset of strtod's in the "C" locale, which the
   // program never leaves; a huge exponent gives an infinity.

@@ -17,17 +17,17 @@ void WriteLog(const std::string& message);
 void SetLogTarget(const std::string& folder, const Clock& clock);
 
 // Runs a handler's steps under its error handler: an error is logged as
-// prefix + number + "] " + description (an error without a number as 51) and
-// the call returns false instead of raising.
+// where + "[number] description" (an error without a number as 51) and the
+// call returns false instead of raising.
 template <typename Steps>
-bool RunLoggingErrors(const std::string& prefix, Steps&& steps) {
+bool RunLoggingErrors(const std::string& where, Steps&& steps) {
   try {
     steps();
     return true;
   } catch (const NumberedError& e) {
-    WriteLog(prefix + std::to_string(e.number()) + "] " + e.description());
+    WriteLog(where + NumberedText(e.number(), e.description()));
   } catch (const std::exception& e) {
-    WriteLog(prefix + std::to_string(kErrInternal) + "] " + e.what());
+    WriteLog(where + NumberedText(kErrInternal, e.what()));
   }
   return false;
 }

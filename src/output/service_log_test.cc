@@ -65,9 +65,9 @@ TEST_F(ServiceLogTest, UnwritableFolderLosesTheEntryQuietly) {
 }
 
 TEST_F(ServiceLogTest, RunLoggingErrorsLogsNumberAndDescription) {
-  EXPECT_TRUE(RunLoggingErrors("Start: [", [] {}));
-  EXPECT_FALSE(RunLoggingErrors("Start: [", [] { throw OverflowError(); }));
-  EXPECT_FALSE(RunLoggingErrors("Stop: [", [] { throw std::runtime_error("disk gone"); }));
+  EXPECT_TRUE(RunLoggingErrors("Start: ", [] {}));
+  EXPECT_FALSE(RunLoggingErrors("Start: ", [] { throw OverflowError(); }));
+  EXPECT_FALSE(RunLoggingErrors("Stop: ", [] { throw std::runtime_error("disk gone"); }));
   EXPECT_EQ(log_.Text(),
             "07-Mar-2005 19:05:03  Start: [6] Overflow\r\n"
             "07-Mar-2005 19:05:03  Stop: [51] disk gone\r\n");

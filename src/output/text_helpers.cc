@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr std::array<const char*, 12> kEnglishMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
 std::array<std::string, 12> month_names;
 SystemRegionalSettings regional;
 
@@ -90,9 +87,7 @@ std::string NormalizeLineEnds(const std::string& text) { return ReplaceBytes(tex
 
 std::string EscapeXml(const std::string& text) { return ReplaceBytes(text, kXmlMarkup); }
 
-void InitMonthNames() {
-  for (size_t i = 0; i < month_names.size(); ++i) month_names[i] = kEnglishMonths[i];
-}
+void InitMonthNames() { month_names = EnglishMonths(); }
 
 const std::array<std::string, 12>& MonthNames() { return month_names; }
 

@@ -19,6 +19,7 @@ struct LocalTime {
 class Clock {
  public:
   virtual ~Clock() = default;
+  // The current local time; any thread.
   virtual LocalTime Now() const = 0;
 };
 

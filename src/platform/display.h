@@ -9,6 +9,7 @@ class Display {
  public:
   virtual ~Display() = default;
 
+  // Shows or hides the main window; hidden until shown.
   virtual void SetVisible(bool visible) = 0;
   virtual bool Visible() const = 0;
 

@@ -16,7 +16,11 @@ char PathSeparator();
 // folder + separator + name.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
-// The folder that holds the running executable, without a trailing separator.
+// The running executable's full path; "" when the system cannot tell it.
+std::string ExecutablePath();
+
+// The folder that holds the running executable, without a trailing
+// separator; "." when the system cannot tell it.
 std::string ProgramFolder();
 
 // True when path names an existing regular file (a folder does not count).

@@ -2,6 +2,7 @@
 #define QUELLOR_PLATFORM_PLATFORM_H_
 
 #include <memory>
+#include <string>
 
 #include "platform/display.h"
 #include "platform/event_loop.h"
@@ -16,7 +17,8 @@ struct Platform {
   std::unique_ptr<Display> display;
 };
 
-// Makes this platform's objects; command_line is the argument text.
-std::unique_ptr<Platform> CreatePlatform(const std::string& command_line);
+// Makes this platform's objects; command_line is the argument text. The
+// objects' own log lines go to log.
+std::unique_ptr<Platform> CreatePlatform(const std::string& command_line, LogSink log);
 
 #endif  // QUELLOR_PLATFORM_PLATFORM_H_

@@ -4,11 +4,15 @@
 #include <array>
 #include <string>
 
+// "Jan" ... "Dec": the English month abbreviations, index 0 = January.
+inline std::array<std::string, 12> EnglishMonths() {
+  return {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+}
+
 // The regional month abbreviations and time separator that the date patterns
 // use. English and ":" unless changed.
 struct RegionalSettings {
-  std::array<std::string, 12> month_abbreviations{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::array<std::string, 12> month_abbreviations = EnglishMonths();
   std::string time_separator = ":";
 };
 

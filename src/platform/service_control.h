@@ -2,18 +2,39 @@
 #define QUELLOR_PLATFORM_SERVICE_CONTROL_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-// What the service manager's requests become: events on the loop thread.
+// What the service manager's requests become: events on the loop thread, one
+// at a time. Success comes in false; the handler sets it true to accept.
 class ServiceEvents {
  public:
   virtual ~ServiceEvents() = default;
+
+  // Once, after RunService. Accepted: the service runs (systemd gets READY=1
+  // and "Running", Windows RUNNING). Refused: systemd is told nothing and
+  // ends the unit when its start times out; Windows reports STOP_PENDING and
+  // raises Stop.
   virtual void NTService1_Start(bool& Success) = 0;
+  // Once, for a stop (SIGTERM, SIGINT, SIGHUP; the manager's stop or
+  // shutdown, Ctrl+C or a closed console): the handler ends the program and
+  // no event follows. Windows reports STOPPED after the loop has returned.
   virtual void NTService1_Stop() = 0;
+  // Only with kAcceptPauseContinue (SIGTSTP; the manager's pause). Accepted:
+  // systemd's status becomes "Paused", Windows reports PAUSED. Refused:
+  // systemd's status stays, Windows reports the state before the request.
   virtual void NTService1_Pause(bool& Success) = 0;
+  // As Pause, for continue (SIGCONT; the manager's continue): accepted is
+  // "Running" and RUNNING.
   virtual void NTService1_Continue(bool& Success) = 0;
+  // A user control code, 128 to 255 (SIGRTMIN+k is 128+k, or the value
+  // queued with SIGRTMIN; the manager's control code). Nothing is answered.
   virtual void NTService1_Control(int32_t ControlCode) = 0;
 };
+
+// Where the platform layer's own log lines go; the process entry hands in
+// the service log.
+using LogSink = std::function<void(const std::string& line)>;
 
 // The service control component (`NTService1`). Service name "Quellor",
 // display name "Quellor Service".
@@ -21,6 +42,8 @@ class ServiceControl {
  public:
   static constexpr const char* kServiceName = "Quellor";
   static constexpr const char* kDisplayName = "Quellor Service";
+  // SetAcceptedControls: pause and continue are accepted besides stop.
+  static constexpr int32_t kAcceptPauseContinue = 2;
 
   virtual ~ServiceControl() = default;
 
@@ -43,13 +66,18 @@ class ServiceControl {
   // Run when started by hand, without the service manager.
   virtual void SetDebugMode(bool debug) = 0;
 
-  // 2 = pause and continue are accepted besides stop.
+  // Which requests besides stop are taken: kAcceptPauseContinue or 0 (the
+  // default). Read by RunService: set it before.
   virtual void SetAcceptedControls(int32_t controls) = 0;
 
   // Starts the service and returns at once; the events follow on the loop
   // thread through the sink given to SetEvents.
   virtual bool RunService() = 0;
 
+  // Where the events go; not owned. The sink must stay until it is replaced
+  // or cleared with nullptr: frmMain sets itself in its constructor and
+  // clears it in its destructor. Requests that come while there is none are
+  // dropped (on Windows a start is then refused and a stop ends the loop).
   virtual void SetEvents(ServiceEvents* events) = 0;
 
   // Start-up failed before RunService (number and description as logged).

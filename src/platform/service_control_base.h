@@ -3,11 +3,13 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/service_control.h"
 
-// The flags and the event sink that every platform's service host keeps
-// alike; a host supplies installation, the setting store and RunService.
+// The flags, the event sink and the log sink that every platform's service
+// host keeps alike; a host supplies installation, the setting store and
+// RunService.
 class ServiceControlBase : public ServiceControl {
  public:
   void SetInteractive(bool interactive) final { interactive_ = interactive; }
@@ -19,7 +21,13 @@ class ServiceControlBase : public ServiceControl {
   void SetEvents(ServiceEvents* events) final { events_ = events; }
 
  protected:
-  explicit ServiceControlBase(bool interactive) : interactive_(interactive) {}
+  ServiceControlBase(bool interactive, LogSink log)
+      : log_(std::move(log)), interactive_(interactive) {}
+
+  // Writes a line to the sink given at construction, if any.
+  void Log(const std::string& line) const {
+    if (log_) log_(line);
+  }
 
   // Where the events go; null until frmMain is there.
   ServiceEvents* events() const { return events_; }
@@ -28,6 +36,7 @@ class ServiceControlBase : public ServiceControl {
 
  private:
   ServiceEvents* events_ = nullptr;
+  LogSink log_;
   bool interactive_;
   bool debug_mode_ = false;
   int32_t accepted_controls_ = 0;

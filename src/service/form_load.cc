@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitInvalidOption = 2;
-constexpr int32_t kAcceptPauseContinue = 2;
 constexpr int kTextInputMode = 0;
 
 }  // namespace
@@ -98,7 +97,7 @@ void frmMain::ApplyPortSettings(const SettingsReader& settings) {
 
 void frmMain::StartService() {
   InitMonthNames();
-  NTService1.SetAcceptedControls(kAcceptPauseContinue);
+  NTService1.SetAcceptedControls(ServiceControl::kAcceptPauseContinue);
   NTService1.RunService();
   service_started_ = true;
 }
@@ -111,12 +110,7 @@ void frmMain::SettleDataFolder(const std::string& configured) {
 }
 
 void frmMain::HandleStartupError(int number, const std::string& description) {
-  // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on
-  // "[" + std::to_string(...).
-  std::string text = "[";
-  text += std::to_string(number);
-  text += "] ";
-  text += description;
+  const std::string text = NumberedText(number, description);
   if (NTService1.Interactive()) {
     display_.ShowMessage(text);
     EndProgram(kExitFailure);

@@ -79,8 +79,16 @@ class frmMain : public ServiceEvents {
 
   // ---- Capture (capture/) ----
 
+  // Received characters: appends what waits in the port to the capture
+  // buffer and restarts tmrEOF's countdown; other port events are ignored.
+  // Errors are logged ("ReadInput: ") and the capture goes on.
   void comPort_OnComm();
+  // The silence after a report: appends what still waits, then files the
+  // buffer as one report (when it names one) and empties it. Errors are
+  // logged ("tmrEOF_Timer: ").
   void tmrEOF_Timer();
+  // Every second: the time in status panel 1 every fifth second, a port that
+  // is away opened again, the spool flushed and the alarms checked.
   void tmr1sec_Timer();
 
   const std::string& DataFolder() const { return data_folder_; }
@@ -104,9 +112,11 @@ class frmMain : public ServiceEvents {
   void CutReport();
   void ShutDown();
   // capture/ helpers: the capture buffer (made on first use), the port's
-  // waiting input appended to it, and tmrEOF's countdown restarted.
+  // waiting input appended to it, tmrEOF's countdown stopped before that
+  // (errors logged under where), and the countdown restarted.
   cStringBuilder& CaptureBuffer();
   void GatherInput();
+  void StopCountdownAndGather(const std::string& where);
   void ArmEndOfReport();
   int32_t ArmingInterval() const;
   // config/: closes an open port around a change of its number or settings.

@@ -18,6 +18,9 @@ class NumberedError : public std::runtime_error {
   int number_;
 };
 
+// "[number] description": an error as the handlers log and show it.
+std::string NumberedText(int number, const std::string& description);
+
 // The numbers the program raises itself.
 enum ErrorNumber {
   kErrOverflow = 6,

@@ -28,6 +28,7 @@ class cStringBuilder {
   // text keeps the capacity.
   void SetTheString(const std::string& sThis);
 
+  // Adds sThis at the end of the text.
   void Append(const std::string& sThis);
   void AppendByVal(std::string sThis);
 

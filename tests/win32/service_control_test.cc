@@ -81,10 +81,11 @@ class RecordingEvents : public ServiceEvents {
 class Win32ServiceControlTest : public testing::Test {
  protected:
   Win32ServiceControlTest()
-      : service_(std::make_unique<Win32ServiceControl>(loop_, [this](const SERVICE_STATUS& s) {
-          trace_.entries.push_back(StateName(s.dwCurrentState));
-          trace_.statuses.push_back(s);
-        })) {
+      : service_(
+            std::make_unique<Win32ServiceControl>(loop_, WriteLog, [this](const SERVICE_STATUS& s) {
+              trace_.entries.push_back(StateName(s.dwCurrentState));
+              trace_.statuses.push_back(s);
+            })) {
     service_->SetEvents(&events_);
     service_->SetAcceptedControls(2);
   }

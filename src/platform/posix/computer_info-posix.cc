@@ -1,16 +1,15 @@
 #include <unistd.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/computer_info.h"
+#include "util/trim.h"
 
 std::string GetMachineName() {
   char name[256] = {};
   if (gethostname(name, sizeof(name) - 1) != 0) return "";
-  std::string host(name);
+  const std::string_view host(name);
   // The short name, as `hostname -s` prints it.
-  host = host.substr(0, host.find('.'));
-  const auto first = host.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return host.substr(first, host.find_last_not_of(' ') - first + 1);
+  return std::string(Trim(host.substr(0, host.find('.')), " "));
 }

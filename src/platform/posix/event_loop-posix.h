@@ -21,6 +21,8 @@ class PosixEventLoop : public EventLoopBase {
   // or the loop spins. An fd found closed is called once and unwatched.
   // Watching a watched fd replaces its handler.
   void WatchReadable(int fd, std::function<void()> on_readable);
+  // Stops watching fd (an fd not watched is ignored); may be called from
+  // its own handler.
   void Unwatch(int fd);
 
  private:

@@ -87,12 +87,15 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + PathSeparator() + name;
 }
 
-std::string ProgramFolder() {
+std::string ExecutablePath() {
   char buffer[PATH_MAX];
-  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-  if (length <= 0) return ".";
-  std::string exe(buffer, static_cast<size_t>(length));
-  size_t slash = exe.rfind('/');
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+  return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : "";
+}
+
+std::string ProgramFolder() {
+  const std::string exe = ExecutablePath();
+  const size_t slash = exe.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : exe.substr(0, slash);
 }

@@ -10,6 +10,7 @@
 
 #include "platform/file_system.h"
 #include "platform/profile.h"
+#include "util/trim.h"
 
 namespace profile {
 namespace {
@@ -23,12 +24,6 @@ struct Line {
   std::string name;   // section name or key, trimmed
   std::string value;  // entry value, trimmed
 };
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(kBlanks);
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 bool SameName(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -62,19 +57,19 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 Line ParseLine(const std::string& raw) {
-  const std::string text = Trim(raw);
+  const std::string text(Trim(raw, kBlanks));
   Line line;
   if (text.empty() || text.front() == ';') return line;
   if (text.front() == '[') {
     line.kind = Line::kSection;
-    line.name = Trim(text.substr(1, text.find(']') - 1));
+    line.name = Trim(text.substr(1, text.find(']') - 1), kBlanks);
     return line;
   }
   const auto equals = text.find('=');
   if (equals == std::string::npos || equals == 0) return line;
   line.kind = Line::kEntry;
-  line.name = Trim(text.substr(0, equals));
-  line.value = Trim(text.substr(equals + 1));
+  line.name = Trim(text.substr(0, equals), kBlanks);
+  line.value = Trim(text.substr(equals + 1), kBlanks);
   return line;
 }
 
@@ -140,7 +135,7 @@ unsigned CopyCut(const std::string& text, char* buffer, unsigned size) {
 // the next section.
 size_t InsertionPoint(const std::vector<std::string>& raw, Range range) {
   size_t at = range.end;
-  while (at > range.begin && Trim(raw[at - 1]).empty()) --at;
+  while (at > range.begin && Trim(raw[at - 1], kBlanks).empty()) --at;
   return at;
 }
 
@@ -181,7 +176,7 @@ bool WriteString(const std::string& section, const std::string& key, const std::
       raw.insert(raw.begin() + InsertionPoint(raw, *range), entry);
     }
   } else {
-    if (existed && !raw.empty() && !Trim(raw.back()).empty()) raw.push_back("");
+    if (existed && !raw.empty() && !Trim(raw.back(), kBlanks).empty()) raw.push_back("");
     raw.push_back("[" + section + "]");
     raw.push_back(entry);
   }

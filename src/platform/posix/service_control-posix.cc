@@ -1,9 +1,7 @@
 #include "platform/posix/service_control-posix.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <systemd/sd-daemon.h>
 #include <unistd.h>
 
@@ -11,21 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include "output/service_log.h"
-#include "platform/file_system.h"
-#include "platform/posix/unit_template.h"
-#include "platform/profile.h"
+#include <utility>
 
 namespace {
 
-constexpr char kDefaultUnitFolder[] = "/etc/systemd/system";
-constexpr char kUnitFolderVariable[] = "QUELLOR_SYSTEMD_DIR";
-constexpr char kUnitName[] = "quellor.service";
-constexpr char kParametersFile[] = "parameters.conf";
-constexpr int32_t kAcceptPauseContinue = 2;
-constexpr int32_t kFirstControlCode = 128;
-constexpr int32_t kLastControlCode = 255;
 // Not signals: the pipe's marker for "raise the start event", and the one
 // for "SIGRTMIN came with a queued value", which follows it as an int.
 constexpr unsigned char kStartMarker = 0;
@@ -57,56 +44,6 @@ extern "C" void OnSignal(int signal_number, siginfo_t* info, void* /*context*/) 
   errno = saved_errno;
 }
 
-std::string ExecutablePath() {
-  char buffer[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-  return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : "";
-}
-
-// A path as the inside of a quoted word of a unit file: backslash and quote
-// escaped, "%" doubled so it is not taken for a specifier.
-std::string UnitEscaped(const std::string& path) {
-  std::string escaped;
-  for (char c : path) {
-    if (c == '\\' || c == '"') escaped += '\\';
-    if (c == '%') escaped += '%';
-    escaped += c;
-  }
-  return escaped;
-}
-
-void Substitute(const std::string& placeholder, const std::string& value, std::string& text) {
-  for (size_t at = text.find(placeholder); at != std::string::npos;
-       at = text.find(placeholder, at + value.size())) {
-    text.replace(at, placeholder.size(), value);
-  }
-}
-
-// The unit text is shared with the Debian package, which fills in the same
-// placeholders for /opt/quellor (packaging/quellor.service.in). The settings,
-// the log and the "Data" fallback live in the program folder, and the default
-// data folder under /var/lib/quellor: both stay writable. Devices stay
-// reachable (no PrivateDevices) so the serial line can be opened.
-std::string UnitText(const std::string& executable) {
-  std::string text = kUnitTemplate;
-  Substitute("@QUELLOR_EXECUTABLE@", UnitEscaped(executable), text);
-  Substitute("@QUELLOR_PROGRAM_FOLDER@", UnitEscaped(executable.substr(0, executable.rfind('/'))),
-             text);
-  return "# Written by QuellorService -install; removed by QuellorService -uninstall.\n" + text;
-}
-
-std::string UnitPath() { return JoinPath(PosixServiceControl::UnitFolder(), kUnitName); }
-std::string DropInFolder() { return UnitPath() + ".d"; }
-
-// Tells a running systemd; tests redirect the unit folder and so never reach
-// the system's service manager.
-void Systemctl(const std::string& arguments) {
-  if (PosixServiceControl::UnitFolder() != kDefaultUnitFolder) return;
-  if (!FolderExists("/run/systemd/system")) return;
-  [[maybe_unused]] int ignored =
-      std::system(("systemctl " + arguments + " >/dev/null 2>&1").c_str());
-}
-
 // True when the process was started with the signal ignored.
 bool Ignored(int signal_number) {
   struct sigaction current = {};
@@ -117,8 +54,9 @@ bool StartedBySystemd() { return std::getenv("INVOCATION_ID") != nullptr; }
 
 }  // namespace
 
-PosixServiceControl::PosixServiceControl(PosixEventLoop& loop)
-    : ServiceControlBase(isatty(STDIN_FILENO) && !StartedBySystemd()), loop_(loop) {}
+PosixServiceControl::PosixServiceControl(PosixEventLoop& loop, LogSink log)
+    : ServiceControlBase(isatty(STDIN_FILENO) && !StartedBySystemd(), std::move(log)),
+      loop_(loop) {}
 
 PosixServiceControl::~PosixServiceControl() {
   for (int signal_number : caught_) signal(signal_number, SIG_DFL);
@@ -127,41 +65,6 @@ PosixServiceControl::~PosixServiceControl() {
   loop_.Unwatch(pipe_[0]);
   close(pipe_[0]);
   close(pipe_[1]);
-}
-
-std::string PosixServiceControl::UnitFolder() {
-  const char* folder = std::getenv(kUnitFolderVariable);
-  return folder != nullptr && *folder != '\0' ? folder : kDefaultUnitFolder;
-}
-
-bool PosixServiceControl::InstallService() {
-  const std::string executable = ExecutablePath();
-  // An existing unit is another installation's: it is left as it is.
-  if (FileExists(UnitPath())) return false;
-  if (executable.empty() || !WriteFileReplacing(UnitPath(), UnitText(executable), nullptr)) {
-    return false;
-  }
-  chmod(UnitPath().c_str(), 0644);
-  // Started with the system, as an installed service is on Windows.
-  Systemctl("daemon-reload");
-  Systemctl(std::string("enable ") + kUnitName);
-  return true;
-}
-
-bool PosixServiceControl::UninstallService() {
-  if (!FileExists(UnitPath())) return false;
-  Systemctl(std::string("disable ") + kUnitName);
-  if (unlink(UnitPath().c_str()) != 0) return false;
-  unlink(JoinPath(DropInFolder(), kParametersFile).c_str());
-  rmdir(DropInFolder().c_str());
-  Systemctl("daemon-reload");
-  return true;
-}
-
-void PosixServiceControl::SaveServiceSetting(const std::string& section, const std::string& key,
-                                             const std::string& value) {
-  if (!FolderExists(DropInFolder()) && !CreateFolder(DropInFolder(), nullptr)) return;
-  profile::WriteString("X-" + section, key, value, JoinPath(DropInFolder(), kParametersFile));
 }
 
 bool PosixServiceControl::RunService() {
@@ -214,42 +117,13 @@ void PosixServiceControl::OnSignalPipe() {
   unsigned char byte;
   while (!stopped_ && read(pipe_[0], &byte, 1) == 1) {
     int value = 0;
-    if (byte != kQueuedMarker) {
+    if (byte == kStartMarker) {
+      DeliverStart();
+    } else if (byte != kQueuedMarker) {
       Deliver(byte);
     } else if (read(pipe_[0], &value, sizeof value) == sizeof value) {
       DeliverQueued(value);
     }
-  }
-}
-
-// SIGRTMIN with a queued value carries the control code itself.
-void PosixServiceControl::DeliverQueued(int value) {
-  if (events() == nullptr) return;
-  if (value >= kFirstControlCode && value <= kLastControlCode) {
-    events()->NTService1_Control(value);
-  } else {
-    WriteLog("Control refused: " + std::to_string(value) + " is not a control code (128 to 255)");
-  }
-}
-
-void PosixServiceControl::Deliver(int signal_number) {
-  if (events() == nullptr) return;
-  bool success = false;
-  if (signal_number == kStartMarker) {
-    events()->NTService1_Start(success);
-    if (success) Notify("READY=1\nSTATUS=Running");
-  } else if (signal_number == SIGTERM || signal_number == SIGINT || signal_number == SIGHUP) {
-    stopped_ = true;
-    Notify("STOPPING=1");
-    events()->NTService1_Stop();
-  } else if (signal_number == SIGTSTP) {
-    events()->NTService1_Pause(success);
-    if (success) Notify("STATUS=Paused");
-  } else if (signal_number == SIGCONT) {
-    events()->NTService1_Continue(success);
-    if (success) Notify("STATUS=Running");
-  } else if (signal_number >= SIGRTMIN && signal_number <= SIGRTMAX) {
-    events()->NTService1_Control(kFirstControlCode + signal_number - SIGRTMIN);
   }
 }
 

@@ -29,16 +29,13 @@
 // sections named "X-" + section, which systemd ignores.
 class PosixServiceControl : public ServiceControlBase {
  public:
-  explicit PosixServiceControl(PosixEventLoop& loop);
+  // Log lines (a refused control code) go to log.
+  PosixServiceControl(PosixEventLoop& loop, LogSink log);
   PosixServiceControl(const PosixServiceControl&) = delete;
   PosixServiceControl& operator=(const PosixServiceControl&) = delete;
   // Gives the signals back their default actions.
   ~PosixServiceControl() override;
 
-  bool InstallService() override;
-  bool UninstallService() override;
-  void SaveServiceSetting(const std::string& section, const std::string& key,
-                          const std::string& value) override;
   // Starts taking signals and raises the start event from the loop; READY is
   // reported to systemd once the start is accepted, and WATCHDOG=1 every
   // second when systemd asks for it.
@@ -48,16 +45,26 @@ class PosixServiceControl : public ServiceControlBase {
   int ReportStartFailure(int number, const std::string& description) override;
   void SetStatusText(const std::string& text) override;
 
+  // Installation and the setting store (service_install-posix.cc).
+  bool InstallService() override;
+  bool UninstallService() override;
+  void SaveServiceSetting(const std::string& section, const std::string& key,
+                          const std::string& value) override;
   // $QUELLOR_SYSTEMD_DIR when set and non-empty, else /etc/systemd/system.
   static std::string UnitFolder();
 
  private:
   void OnSignalPipe();
-  void Deliver(int signal_number);
-  void DeliverQueued(int value);
-  void Notify(const char* state) const;
   void CatchSignal(int signal_number);
   void StartWatchdog();
+  // Sends state to systemd, unless in DebugMode.
+  void Notify(const char* state) const;
+
+  // ---- service_requests-posix.cc: a request becomes its event, and
+  // systemd learns the handler's answer. ----
+  void DeliverStart();
+  void Deliver(int signal_number);
+  void DeliverQueued(int value);
 
   PosixEventLoop& loop_;
   std::unique_ptr<Timer> watchdog_;

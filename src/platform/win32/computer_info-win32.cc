@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/computer_info.h"
+#include "util/trim.h"
 
 std::string GetMachineName() {
   // A buffer of 64 blanks, as the name is read into; the NUL and what
@@ -12,7 +13,5 @@ std::string GetMachineName() {
   DWORD size = static_cast<DWORD>(buffer.size());
   if (!GetComputerNameA(buffer.data(), &size)) return "";
   buffer.erase(std::remove(buffer.begin(), buffer.end(), '\0'), buffer.end());
-  const auto first = buffer.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return buffer.substr(first, buffer.find_last_not_of(' ') - first + 1);
+  return std::string(Trim(buffer, " "));
 }

@@ -5,26 +5,13 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/win32/error_text-win32.h"
 
 namespace {
 
-// The system's text for code, without the trailing line break.
-std::string ErrorText(DWORD code) {
-  char* buffer = nullptr;
-  DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string text = length > 0 ? std::string(buffer, length) : "Error " + std::to_string(code);
-  LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return text;
-}
-
 // Stores the text of code (when wanted) and returns false.
 bool Fail(DWORD code, std::string* error) {
-  if (error != nullptr) *error = ErrorText(code);
+  if (error != nullptr) *error = SystemErrorText(code);
   return false;
 }
 
@@ -94,18 +81,22 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + PathSeparator() + name;
 }
 
-std::string ProgramFolder() {
-  std::string exe(MAX_PATH, '\0');
+std::string ExecutablePath() {
+  std::string path(MAX_PATH, '\0');
   for (;;) {
-    DWORD length = GetModuleFileNameA(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
-    if (length == 0) return ".";
-    if (length < exe.size()) {
-      exe.resize(length);
-      break;
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return "";
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
     }
-    exe.resize(exe.size() * 2);
+    path.resize(path.size() * 2);  // cut short: again with more room
   }
-  size_t slash = exe.find_last_of("\\/");
+}
+
+std::string ProgramFolder() {
+  const std::string exe = ExecutablePath();
+  const size_t slash = exe.find_last_of("\\/");
   return slash == std::string::npos ? "." : exe.substr(0, slash);
 }
 

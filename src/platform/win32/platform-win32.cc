@@ -1,5 +1,6 @@
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/win32/display-win32.h"
@@ -7,11 +8,11 @@
 #include "platform/win32/serial_port-win32.h"
 #include "platform/win32/service_control-win32.h"
 
-std::unique_ptr<Platform> CreatePlatform(const std::string& /*command_line*/) {
+std::unique_ptr<Platform> CreatePlatform(const std::string& /*command_line*/, LogSink log) {
   auto loop = std::make_unique<Win32EventLoop>();
   auto platform = std::make_unique<Platform>();
   platform->com_port = std::make_unique<Win32SerialPort>(*loop);
-  platform->service = std::make_unique<Win32ServiceControl>(*loop);
+  platform->service = std::make_unique<Win32ServiceControl>(*loop, std::move(log));
   platform->display = std::make_unique<Win32Display>(*loop);
   platform->loop = std::move(loop);
   return platform;

@@ -2,24 +2,13 @@
 
 #include <utility>
 
+#include "platform/win32/error_text-win32.h"
 #include "util/numbered_error.h"
 
 namespace {
 
-// The system's text for error, without the trailing line break.
-std::string SystemMessage(DWORD error) {
-  char text[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, error, 0, text, sizeof text, nullptr);
-  std::string message(text, length);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
-    message.pop_back();
-  }
-  return message.empty() ? "error " + std::to_string(error) : message;
-}
-
 NumberedError OpenError(DWORD error, const std::string& path) {
-  const std::string reason = SystemMessage(error);
+  const std::string reason = SystemErrorText(error);
   if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
     return NumberedError(kErrPortBusy, "Port cannot be opened: " + path + ": " + reason);
   }
@@ -38,7 +27,7 @@ std::string GoneReason(HANDLE handle) {
   DWORD errors = 0;
   COMSTAT status = {};
   if (ClearCommError(handle, &errors, &status)) return "";
-  return SystemMessage(GetLastError());
+  return SystemErrorText(GetLastError());
 }
 
 BYTE ParityCode(char parity) {
@@ -122,7 +111,7 @@ void Win32SerialPort::ApplyLine(const SerialSettings& line) {
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(handle_, &dcb)) throw OpenError(GetLastError(), DevicePath());
   SetLine(line, &dcb);
-  if (!SetCommState(handle_, &dcb)) throw LineRefused(SystemMessage(GetLastError()));
+  if (!SetCommState(handle_, &dcb)) throw LineRefused(SystemErrorText(GetLastError()));
 }
 
 void Win32SerialPort::StartReading() {
@@ -159,7 +148,7 @@ void Win32SerialPort::ReadLoop(HANDLE handle, const std::string& path) {
     const ULONGLONG started = GetTickCount64();
     DWORD count = 0;
     if (!ReadFile(handle, chunk, sizeof chunk, &count, nullptr)) {
-      gone = SystemMessage(GetLastError());
+      gone = SystemErrorText(GetLastError());
     } else if (count > 0) {
       std::lock_guard<std::mutex> lock(received_->mutex);
       received_->bytes.append(chunk, count);

@@ -37,28 +37,32 @@ class Win32ServiceControl : public ServiceControlBase {
   // Receives every status the service reports to the manager.
   using StatusSink = std::function<void(const SERVICE_STATUS&)>;
 
-  // Reports to the manager through SetServiceStatus.
-  explicit Win32ServiceControl(Win32EventLoop& loop);
+  // Reports to the manager through SetServiceStatus; log lines (a start
+  // without the manager) go to log.
+  Win32ServiceControl(Win32EventLoop& loop, LogSink log);
   // Reports to status_sink instead (tests).
-  Win32ServiceControl(Win32EventLoop& loop, StatusSink status_sink);
+  Win32ServiceControl(Win32EventLoop& loop, LogSink log, StatusSink status_sink);
   Win32ServiceControl(const Win32ServiceControl&) = delete;
   Win32ServiceControl& operator=(const Win32ServiceControl&) = delete;
   // Reports STOPPED and waits (bounded) for the dispatcher thread to end.
   ~Win32ServiceControl() override;
 
-  bool InstallService() override;
-  bool UninstallService() override;
-  void SaveServiceSetting(const std::string& section, const std::string& key,
-                          const std::string& value) override;
   bool RunService() override;
   int ReportStartFailure(int number, const std::string& description) override;
   // The Windows manager shows no status text.
   void SetStatusText(const std::string& /*text*/) override {}
 
+  // Installation and the setting store (service_install-win32.cc).
+  bool InstallService() override;
+  bool UninstallService() override;
+  void SaveServiceSetting(const std::string& section, const std::string& key,
+                          const std::string& value) override;
+
   // What a control request from the manager does; any thread. Stop and
   // shutdown become Stop, pause and continue (when accepted) Pause and
   // Continue, 128 to 255 Control; the events are posted to the loop thread.
   // Returns the answer for the manager (NO_ERROR when the request is taken).
+  // In service_requests-win32.cc with the steps below.
   DWORD HandleControl(DWORD control);
 
  private:
@@ -67,6 +71,11 @@ class Win32ServiceControl : public ServiceControlBase {
                                      LPVOID context);
   static BOOL WINAPI ConsoleHandler(DWORD console_event);
   static DWORD WINAPI DispatcherThread(LPVOID self);
+  // The dispatcher could not run: says why and how to run instead, then Stop.
+  void EndWithoutManager(DWORD error);
+
+  // ---- service_requests-win32.cc: a request becomes its event, and the
+  // manager learns the state the handler's answer leads to. ----
 
   // Sets and reports the state; pending states carry a fresh check point.
   void ReportStatus(DWORD state);
@@ -82,8 +91,6 @@ class Win32ServiceControl : public ServiceControlBase {
   void RaiseStop();
   void RaisePauseOrContinue(bool pause, DWORD previous_state);
   void RaiseControl(int32_t code);
-  // The dispatcher could not run: says why and how to run instead, then Stop.
-  void EndWithoutManager(DWORD error);
 
   Win32EventLoop& loop_;
   StatusSink status_sink_;
