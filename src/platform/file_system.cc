@@ -21,6 +21,13 @@ std::string TemporaryPath(const std::string& path, unsigned long process_id, uns
   return path + ".tmp" + std::to_string(process_id) + "_" + std::to_string(n);
 }
 
+bool IsStaleTemporary(std::string_view file_name, unsigned long process_id,
+                      bool modified_before_start) {
+  if (!IsTemporaryName(file_name)) return false;
+  const std::string_view ids = file_name.substr(file_name.rfind(".tmp") + 4);
+  return modified_before_start || ids.substr(0, ids.find('_')) != std::to_string(process_id);
+}
+
 bool IsTemporaryName(std::string_view file_name) {
   const size_t tmp = file_name.rfind(".tmp");
   if (tmp == std::string_view::npos || tmp == 0) return false;

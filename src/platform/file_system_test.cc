@@ -111,7 +111,7 @@ TEST(FileSystemTest, ReplacedFileKeepsItsPermissions) {
   EXPECT_EQ(fs::status(temp / "dir.xml").permissions(), before);
 }
 
-TEST(FileSystemTest, OnlyTemporaryFilesOfEarlierRunsAreRemoved) {
+TEST(FileSystemTest, OnlyTemporaryFilesOfOtherRunsAreRemoved) {
   namespace fs = std::filesystem;
   TempFolder temp;
   const auto before_this_run = fs::file_time_type::clock::now() - std::chrono::hours(1);
@@ -120,6 +120,8 @@ TEST(FileSystemTest, OnlyTemporaryFilesOfEarlierRunsAreRemoved) {
     WriteBytes(temp / name, "x");
     fs::last_write_time(temp / name, before_this_run);
   }
+  // Another process's, left this very second (a restart right after a crash).
+  WriteBytes(temp / "b.htm.tmp4000000000_1", "x");
   ReplacingFile in_use(temp / "f.htm");
   in_use.Append("being written");
 

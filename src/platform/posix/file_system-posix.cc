@@ -160,7 +160,9 @@ void RemoveStaleTemporaries(const std::string& folder) {
     struct stat info;
     if (IsTemporaryName(entry->d_name) &&
         fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(info.st_mode) && info.st_mtime < kProcessStart) {
+        S_ISREG(info.st_mode) &&
+        IsStaleTemporary(entry->d_name, static_cast<unsigned long>(getpid()),
+                         info.st_mtime < kProcessStart)) {
       unlinkat(dirfd(dir), entry->d_name, 0);
     }
   }

@@ -153,8 +153,9 @@ void RemoveStaleTemporaries(const std::string& folder) {
   HANDLE search = FindFirstFileA(JoinPath(folder, "*.tmp*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName) &&
-        CompareFileTime(&found.ftLastWriteTime, &kProcessStart) < 0) {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        IsStaleTemporary(found.cFileName, GetCurrentProcessId(),
+                         CompareFileTime(&found.ftLastWriteTime, &kProcessStart) < 0)) {
       DeleteFileA(JoinPath(folder, found.cFileName).c_str());
     }
   } while (FindNextFileA(search, &found));
