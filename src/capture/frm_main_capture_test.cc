@@ -172,12 +172,6 @@ TEST_F(CaptureTest, AnIntervalAboveTheTimersRangeCutsAtItsLargest) {
   EXPECT_EQ(Log().find("["), std::string::npos);  // no error, at start-up or on a receipt
 }
 
-size_t Count(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
 // An unplugged adapter: what came before is filed at its silence, the port
 // is closed and tried every 5 s, one line at the loss, one an hour while it
 // stays away, one at its return.
@@ -200,10 +194,10 @@ TEST_F(CaptureTest, ALostPortIsFiledUpToTheLossAndOpenedAgainOnceBack) {
   EXPECT_FALSE(port_.PortOpen());
   loop_.AdvanceMs(1);
   EXPECT_TRUE(port_.PortOpen());
-  EXPECT_EQ(Count(Log(), "Port lost: Error reading /dev/plant: end of file\r\n"), 1u);
-  EXPECT_EQ(Count(Log(), "Port still unavailable: Invalid port number: /dev/plant\r\n"), 2u);
-  EXPECT_EQ(Count(Log(), "Port reopened: /dev/plant\r\n"), 1u);
-  EXPECT_EQ(Count(Log(), "\r\n"), 4u + 1u);  // and "Quellor Service started"
+  EXPECT_EQ(Occurrences(Log(), "Port lost: Error reading /dev/plant: end of file\r\n"), 1u);
+  EXPECT_EQ(Occurrences(Log(), "Port still unavailable: Invalid port number: /dev/plant\r\n"), 2u);
+  EXPECT_EQ(Occurrences(Log(), "Port reopened: /dev/plant\r\n"), 1u);
+  EXPECT_EQ(Occurrences(Log(), "\r\n"), 4u + 1u);  // and "Quellor Service started"
 
   port_.Receive(kError);
   loop_.AdvanceMs(2500);

@@ -4,6 +4,12 @@
 
 namespace {
 
+// The process id in a name IsTemporaryName takes.
+std::string_view WriterId(std::string_view file_name) {
+  const std::string_view ids = file_name.substr(file_name.rfind(".tmp") + 4);
+  return ids.substr(0, ids.find('_'));
+}
+
 bool AllDigits(std::string_view text) {
   return !text.empty() &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -21,13 +27,6 @@ std::string TemporaryPath(const std::string& path, unsigned long process_id, uns
   return path + ".tmp" + std::to_string(process_id) + "_" + std::to_string(n);
 }
 
-bool IsStaleTemporary(std::string_view file_name, unsigned long process_id,
-                      bool modified_before_start) {
-  if (!IsTemporaryName(file_name)) return false;
-  const std::string_view ids = file_name.substr(file_name.rfind(".tmp") + 4);
-  return modified_before_start || ids.substr(0, ids.find('_')) != std::to_string(process_id);
-}
-
 bool IsTemporaryName(std::string_view file_name) {
   const size_t tmp = file_name.rfind(".tmp");
   if (tmp == std::string_view::npos || tmp == 0) return false;
@@ -35,4 +34,14 @@ bool IsTemporaryName(std::string_view file_name) {
   const size_t underscore = ids.find('_');
   return underscore != std::string_view::npos && AllDigits(ids.substr(0, underscore)) &&
          AllDigits(ids.substr(underscore + 1));
+}
+
+void RemoveStaleTemporaries(const std::string& folder) {
+  const std::string this_process = std::to_string(ThisProcessId());
+  for (const std::string& name : FileNames(folder)) {
+    if (!IsTemporaryName(name)) continue;
+    const std::string path = JoinPath(folder, name);
+    if (WriterId(name) != this_process || ModifiedBeforeThisProcess(path))
+      RemoveFile(path, nullptr);
+  }
 }

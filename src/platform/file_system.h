@@ -73,17 +73,18 @@ std::string TemporaryPath(const std::string& path, unsigned long process_id, uns
 // True when file_name (a name without folder) is one TemporaryPath makes.
 bool IsTemporaryName(std::string_view file_name);
 
-// True when file_name is a TemporaryPath name of another process than
-// process_id, or of that process but last modified before it started (a
-// process id used again after a restart); modified_before_start says which.
-bool IsStaleTemporary(std::string_view file_name, unsigned long process_id,
-                      bool modified_before_start);
+// This process's id, as TemporaryPath names it.
+unsigned long ThisProcessId();
+
+// True when the file at path was last modified before this process started.
+bool ModifiedBeforeThisProcess(const std::string& path);
 
 // Removes from folder the temporary files that ReplacingFile left behind in
 // an earlier run (a crash or power loss before it could remove them): files
 // named as TemporaryPath names them by another process, or by this one's id
-// but before it started, so never one that a writer in this process is using. Failures
-// are ignored; a later call tries again.
+// but before it started (an id used again after a restart), so never one that
+// a writer in this process is using. Failures are ignored; a later call tries
+// again.
 void RemoveStaleTemporaries(const std::string& folder);
 
 // Opens path for appending (creating it), writes data and closes it.

@@ -54,7 +54,7 @@ const time_t kProcessStart = time(nullptr);
 int CreateTemporaryBeside(const std::string& path, std::string* temp_path) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temp_path = TemporaryPath(path, static_cast<unsigned long>(getpid()), ++counter);
+    *temp_path = TemporaryPath(path, ThisProcessId(), ++counter);
     int fd = open(temp_path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -153,20 +153,11 @@ bool ReplacingFile::Commit(std::string* error) {
   return error_ == 0 || Fail(static_cast<int>(error_), error);
 }
 
-void RemoveStaleTemporaries(const std::string& folder) {
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return;
-  while (const dirent* entry = readdir(dir)) {
-    struct stat info;
-    if (IsTemporaryName(entry->d_name) &&
-        fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(info.st_mode) &&
-        IsStaleTemporary(entry->d_name, static_cast<unsigned long>(getpid()),
-                         info.st_mtime < kProcessStart)) {
-      unlinkat(dirfd(dir), entry->d_name, 0);
-    }
-  }
-  closedir(dir);
+unsigned long ThisProcessId() { return static_cast<unsigned long>(getpid()); }
+
+bool ModifiedBeforeThisProcess(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && info.st_mtime < kProcessStart;
 }
 
 bool AppendToFile(const std::string& path, const std::string& data, std::string* error) {

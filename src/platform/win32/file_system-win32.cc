@@ -46,7 +46,7 @@ const FILETIME kProcessStart = SystemTimeNow();
 HANDLE CreateTemporaryBeside(const std::string& path, std::string* temp_path) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temp_path = TemporaryPath(path, GetCurrentProcessId(), ++counter);
+    *temp_path = TemporaryPath(path, ThisProcessId(), ++counter);
     HANDLE file = CreateFileA(temp_path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
@@ -148,18 +148,12 @@ bool ReplacingFile::Commit(std::string* error) {
   return error_ == 0 || Fail(error_, error);
 }
 
-void RemoveStaleTemporaries(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(JoinPath(folder, "*.tmp*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        IsStaleTemporary(found.cFileName, GetCurrentProcessId(),
-                         CompareFileTime(&found.ftLastWriteTime, &kProcessStart) < 0)) {
-      DeleteFileA(JoinPath(folder, found.cFileName).c_str());
-    }
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+unsigned long ThisProcessId() { return GetCurrentProcessId(); }
+
+bool ModifiedBeforeThisProcess(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info) &&
+         CompareFileTime(&info.ftLastWriteTime, &kProcessStart) < 0;
 }
 
 bool AppendToFile(const std::string& path, const std::string& data, std::string* error) {
