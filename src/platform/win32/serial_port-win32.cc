@@ -9,9 +9,6 @@ namespace {
 
 NumberedError OpenError(DWORD error, const std::string& path) {
   const std::string reason = SystemErrorText(error);
-  if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
-    return NumberedError(kErrPortBusy, "Port cannot be opened: " + path + ": " + reason);
-  }
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
       error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME) {
     return NumberedError(kErrPortOpenFailed, "Invalid port number: " + path + ": " + reason);
