@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/platform.h"
 #include "platform/regional_settings.h"
+#include "platform/system_log.h"
 #include "service/frm_main.h"
 
 namespace {
@@ -32,8 +33,11 @@ int main(int argc, char** argv) {
   const std::string program_folder = ProgramFolder();
   const Clock& clock = ProcessClock();
   SetLogTarget(program_folder, clock);
+  const auto system_log = CreateSystemLog();
+  SetSystemLog(system_log.get());
 
-  const auto platform = CreatePlatform(command_line, WriteLog);
+  const auto platform =
+      CreatePlatform(command_line, [](const std::string& line) { WriteLog(line); });
   frmMain form({*platform->loop, *platform->com_port, *platform->service, *platform->display, clock,
                 program_folder, GetMachineName()});
   form.Form_Load(command_line);

@@ -506,6 +506,25 @@ TEST_F(ServiceE2eTest, MissingPortLeavesARunningServiceThatStops) {
   }
 }
 
+// A log file that cannot be written (a folder in its place): its lines go to
+// standard error, after one line that says why.
+TEST_F(ServiceE2eTest, LinesTheLogFileRefusesGoToStandardError) {
+  const std::string log = program_ / "QuellorService.log";
+  fs::create_directory(log);
+  WriteSettings("CommDevice=" + (program_ / "no-such-tty") + "\r\n");
+  const pid_t pid = Start({});
+  ASSERT_TRUE(WaitFor([&] { return Output().find("Initialisation: [") != std::string::npos; }));
+  kill(pid, SIGTERM);
+  EXPECT_EQ(ExitStatus(pid), 0);
+  const std::string output = Output();
+  EXPECT_TRUE(output.starts_with("Log file '" + log +
+                                 "' cannot be written: Is a directory\n"
+                                 "Quellor Service started\nInitialisation: ["))
+      << output;
+  EXPECT_TRUE(output.ends_with("\nService stopped\n")) << output;
+  EXPECT_EQ(Occurrences(output, "Log file"), 1u) << output;
+}
+
 // Kills land at random moments around the end of a report: while it is still
 // being gathered, while it is being filed, or after. A restart files what the
 // killed process held, so every report whose bytes reached the service is
