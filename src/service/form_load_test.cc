@@ -32,8 +32,9 @@ class FormLoadTest : public FrmMainTest {
   };
   std::unique_ptr<Window> LoadFresh(const std::string& keys, const std::string& command_line = "") {
     auto window = std::make_unique<Window>();
-    window->form = std::make_unique<frmMain>(frmMain::Components{
-        loop_, window->port, window->service, window->display, clock_, program_.path(), program_.path(), "TESTPC"});
+    window->form = std::make_unique<frmMain>(
+        frmMain::Components{loop_, window->port, window->service, window->display, clock_,
+                            program_.path(), program_.path(), "TESTPC"});
     WriteSettings(keys);
     window->form->Form_Load(command_line);
     return window;
@@ -80,7 +81,8 @@ TEST_F(FormLoadTest, UninstallReportsItsOutcome) {
   for (bool result : {true, false}) {
     service_.set_uninstall_result(result);
     FakeDisplay display;
-    frmMain form({loop_, port_, service_, display, clock_, program_.path(), program_.path(), "TESTPC"});
+    frmMain form(
+        {loop_, port_, service_, display, clock_, program_.path(), program_.path(), "TESTPC"});
     form.Form_Load("-uninstall");
     EXPECT_EQ(display.messages(), Lines{result ? "Quellor Service uninstalled successfully"
                                                : "Quellor Service failed to uninstall"});

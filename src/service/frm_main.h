@@ -32,7 +32,7 @@ class frmMain : public ServiceEvents {
     const Clock& clock;
     std::string settings_folder;  // holds the settings file
     std::string state_folder;     // holds the spool and the "Data" fallback
-    std::string machine_name;    // as GetMachineName returns it
+    std::string machine_name;     // as GetMachineName returns it
   };
 
   explicit frmMain(const Components& components);

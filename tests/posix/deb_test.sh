@@ -37,6 +37,7 @@ cleanup() {
 }
 
 logged() { "$@" >>"$work/dpkg.log" 2>&1; }
+not() { ! "$@" >>"$work/dpkg.log" 2>&1; }
 
 [[ $(id -u) == 0 ]] || { echo "FAIL: deb_test installs a package: run it as root"; exit 1; }
 marker='; written by deb_test'
@@ -66,8 +67,10 @@ deb="$build/quellor_${version}_amd64.deb"
 cmake --build "$build" --target deb >/dev/null 2>&1
 [[ -f $deb ]] || { echo "FAIL: the deb target makes no $(basename "$deb")"; exit 1; }
 
-check "lintian finds no errors, warnings or hints, and nothing is overridden" \
-  logged lintian --fail-on error,warning,info --show-overrides "$deb"
+lintian -I --show-overrides --fail-on error,warning "$deb" >"$work/lintian.out" 2>&1
+check "lintian finds neither errors nor warnings" test $? = 0
+check "lintian overrides nothing and misses no hardening or unit documentation" \
+  not grep -E '^O: |hardening-|systemd-service-file-' "$work/lintian.out"
 
 # ---- Install ---------------------------------------------------------------
 check "dpkg -i $(basename "$deb") succeeds without systemd running" logged dpkg -i "$deb"
@@ -148,5 +151,5 @@ check "the purge removes the enablement" \
 check "the reports stay" test -f "$report" -a -f "$(dirname "$report")/dir.xml"
 check "the log stays" grep -q 'Service stopped' "$log"
 
-((failures == 0)) || cat "$work/dpkg.log"
+((failures == 0)) || cat "$work/lintian.out" "$work/dpkg.log"
 finish deb_test
