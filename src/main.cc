@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/platform.h"
 #include "platform/regional_settings.h"
+#include "platform/system_log.h"
 #include "service/frm_main.h"
 
 namespace {
@@ -33,8 +34,11 @@ int main(int argc, char** argv) {
   const ProgramFolders folders = ProgramFoldersFor(ProgramFolder());
   const Clock& clock = ProcessClock();
   SetLogTarget(folders.log, clock);
+  const auto system_log = CreateSystemLog();
+  SetSystemLog(system_log.get());
 
-  const auto platform = CreatePlatform(command_line, WriteLog);
+  const auto platform =
+      CreatePlatform(command_line, [](const std::string& line) { WriteLog(line); });
   frmMain form({*platform->loop, *platform->com_port, *platform->service, *platform->display, clock,
                 folders.settings, folders.state, GetMachineName()});
   form.Form_Load(command_line);

@@ -114,7 +114,8 @@ std::string ResolveDataFolder(const std::string& configured, const std::string& 
   if (!FolderExists(fallback) && !CreateFolder(fallback, nullptr)) {
     throw NumberedError(kErrPathFileAccess, "Path/File access error");
   }
-  WriteLog("Directory " + configured + " not found. Defaulting to " + fallback);
+  WriteLog("Directory " + configured + " not found. Defaulting to " + fallback,
+           LogSeverity::kWarning);
   return fallback;
 }
 

@@ -119,9 +119,11 @@ SavedIndexCopy& LastSaved() {
   return last;
 }
 
-// Loads the index at path, appends the entry and writes it back. An index
-// that cannot be read or parsed is left as it is.
-bool AppendToIndex(const std::string& path, const IndexEntry& entry, std::string* reason) {
+// Loads the index at path, appends the entry (single_byte instead, when
+// given, to an index that is not UTF-8) and writes it back. An index that
+// cannot be read or parsed is left as it is.
+bool AppendToIndex(const std::string& path, const IndexEntry& entry, const IndexEntry* single_byte,
+                   std::string* reason) {
   std::string loaded, error;
   if (!ReadWholeFile(path, &loaded, &error)) {
     *reason = "cannot read '" + path + "': " + error;
@@ -142,7 +144,9 @@ bool AppendToIndex(const std::string& path, const IndexEntry& entry, std::string
               std::to_string(result.offset);
     return false;
   }
-  pugi::xml_node appended = AppendEntry(document.document_element(), entry);
+  const bool own_code_page = single_byte != nullptr && !IsUtf8(loaded);
+  pugi::xml_node appended =
+      AppendEntry(document.document_element(), own_code_page ? *single_byte : entry);
   std::string saved = SavedIndex(loaded, document, appended);
   if (!WriteFile(path, saved, reason)) return false;
   last = {path, std::move(saved)};
@@ -152,21 +156,22 @@ bool AppendToIndex(const std::string& path, const IndexEntry& entry, std::string
 }  // namespace
 
 void UpdateReportIndex(const std::string& index_path, const std::string& report_name,
-                       const std::string& timestamp, const std::string& xml_file_name) {
+                       const std::string& timestamp, const std::string& xml_file_name,
+                       const IndexEntry* single_byte) {
   LogFailure("Report '" + report_name + "' (" + xml_file_name + ") not indexed: ",
              [&](std::string* reason) {
                const IndexEntry entry{report_name, timestamp, xml_file_name};
-               if (FileExists(index_path)) return AppendToIndex(index_path, entry, reason);
+               if (FileExists(index_path)) {
+                 return AppendToIndex(index_path, entry, single_byte, reason);
+               }
                return WriteFile(index_path, NewIndexText(entry), reason);
              });
 }
 
 IndexEntry IndexEntryOf(const std::string& report_name, const LocalTime& t,
-                        const std::string& clash_suffix) {
-  // The index is UTF-8 whatever the system's encoding: the regional month in
-  // its time stamp and file name is written in that form.
-  return {report_name, FormatTimestamp(t, TextEncoding::kUtf8),
-          report_name + "_" + FormatFileTime(t, TextEncoding::kUtf8) + clash_suffix + ".xml"};
+                        const std::string& clash_suffix, TextEncoding encoding) {
+  return {report_name, FormatTimestamp(t, encoding),
+          report_name + "_" + FormatFileTime(t, encoding) + clash_suffix + ".xml"};
 }
 
 std::string IndexText(const std::vector<IndexEntry>& entries) {

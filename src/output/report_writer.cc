@@ -139,10 +139,12 @@ bool FileReport(const std::string& data_folder, const std::string& report_name,
                                                  report_name, report_text, reason)) {
     return false;
   }
-  const IndexEntry entry = IndexEntryOf(report_name, t, stem.substr(name_and_time.size()));
+  const std::string clash_suffix = stem.substr(name_and_time.size());
+  const IndexEntry entry = IndexEntryOf(report_name, t, clash_suffix);
+  const IndexEntry single_byte = IndexEntryOf(report_name, t, clash_suffix, TextEncoding::kLocal);
   const std::string index_path = JoinPath(month_folder, "dir.xml");
-  if (!resume || !IsIndexed(index_path, entry.file)) {
-    UpdateReportIndex(index_path, entry.name, entry.timestamp, entry.file);
+  if (!resume || !(IsIndexed(index_path, entry.file) || IsIndexed(index_path, single_byte.file))) {
+    UpdateReportIndex(index_path, entry.name, entry.timestamp, entry.file, &single_byte);
   }
   return true;
 }

@@ -66,7 +66,7 @@ void frmMain::NormalStart() {
 
 SettingsReader frmMain::OpenSettings() {
   const SettingsFile file = ChooseSettingsFile(settings_folder_, machine_name_);
-  if (!file.found) WriteLog("INI file not found - defaults will be used");
+  if (!file.found) WriteLog("INI file not found - defaults will be used", LogSeverity::kWarning);
   WriteLog("Quellor Service started");
   return SettingsReader(file.path);
 }
@@ -117,7 +117,7 @@ void frmMain::HandleStartupError(int number, const std::string& description) {
     return;
   }
   const std::string line = "Initialisation: " + text;
-  WriteLog(line);
+  WriteLog(line, LogSeverity::kError);
   if (service_started_) {
     WaitForPort();
     return;
