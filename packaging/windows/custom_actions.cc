@@ -154,10 +154,10 @@ CUSTOM_ACTION QuoteServicePath(MSIHANDLE install) {
   std::wstring program = ServiceProgram(service.get());
   std::wstring command = L"\"" + program + L"\"";
   if (program.empty() || !ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
-                                               SERVICE_NO_CHANGE, command.c_str(), nullptr,
-                                               nullptr, nullptr, nullptr, nullptr, nullptr)) {
-    Log(install, L"the service's path could not be quoted: error " +
-                     std::to_wstring(GetLastError()));
+                                               SERVICE_NO_CHANGE, command.c_str(), nullptr, nullptr,
+                                               nullptr, nullptr, nullptr, nullptr)) {
+    Log(install,
+        L"the service's path could not be quoted: error " + std::to_wstring(GetLastError()));
   }
   return ERROR_SUCCESS;
 }
