@@ -435,7 +435,7 @@ TEST_F(ServiceE2eTest, InstallAndUninstallUseTheUnitFolder) {
   EXPECT_EQ(Output(), "Quellor Service installed successfully\n");
   const std::string unit = ReadBytes(units + "/quellor.service");
   for (const std::string& line : Lines{
-           "Type=notify", "Restart=on-failure", "ExecStart=\"" + exe_ + "\"",
+           "Type=notify", "Restart=always", "ExecStart=\"" + exe_ + "\"",
            "WantedBy=multi-user.target",
            "RestartPreventExitStatus=" + std::to_string(kStartFailureStatus), "WatchdogSec=30s"}) {
     EXPECT_NE(unit.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << unit;
