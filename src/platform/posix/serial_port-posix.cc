@@ -135,16 +135,16 @@ void PosixSerialPort::CloseDevice() {
   dead_ = false;
 }
 
-bool PosixSerialPort::Drain() {
+bool PosixSerialPort::ReadPiece() {
   char chunk[4096];
   for (;;) {
     const ssize_t count = read(fd_, chunk, sizeof chunk);
     if (count > 0) {
       received_.append(chunk, static_cast<size_t>(count));
-      continue;
+      return true;
     }
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
     // End of file or a failure: the device is gone; reading on would spin.
     read_error_ = "Error reading " + DevicePath() + ": " +
                   (count == 0 ? std::string("end of file") : std::strerror(errno));
@@ -154,15 +154,20 @@ bool PosixSerialPort::Drain() {
   }
 }
 
+void PosixSerialPort::Drain() {
+  while (ReadPiece()) {
+  }
+}
+
 void PosixSerialPort::OnReadable() {
-  Drain();
+  ReadPiece();
   if (received_.empty() && read_error_.empty()) return;
   RaiseReceive();
 }
 
 std::string PosixSerialPort::Input() {
   if (!PortOpen()) return "";
-  if (!dead_) Drain();
+  if (!dead_ && received_.empty()) Drain();
   if (received_.empty() && !read_error_.empty()) {
     throw NumberedError(kErrPortReadFailed, std::exchange(read_error_, ""));
   }

@@ -35,9 +35,14 @@ class PosixSerialPort : public SerialPortBase {
   void StartReading() override;
   void CloseDevice() override;
 
+  // One read per receive event: the event hands each piece on as it comes,
+  // so that a crash before the service has stored it costs that piece only.
   void OnReadable();
-  // Reads what the device holds into received_; false once it fails.
-  bool Drain();
+  // Reads one piece into received_; false when none waited or the device
+  // failed.
+  bool ReadPiece();
+  // Reads what the device holds into received_.
+  void Drain();
 
   PosixEventLoop& loop_;
   LogSink log_;
