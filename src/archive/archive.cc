@@ -87,13 +87,6 @@ double SecondsSinceWritten(const std::string& path) {
   return std::chrono::duration<double>(fs::file_time_type::clock::now() - written).count();
 }
 
-std::string ActiveTemporaryFile(const std::string& month_path, const MonthFiles& files) {
-  for (const std::string& name : files.temporary) {
-    if (SecondsSinceWritten(JoinPath(month_path, name)) < kActiveTemporarySeconds) return name;
-  }
-  return "";
-}
-
 std::vector<ReportPath> ReportFiles(const MonthFolder& month,
                                     const std::vector<std::string>& xml_files,
                                     std::vector<std::string>* skipped) {

@@ -10,8 +10,8 @@
 // What the archive tools read from a data folder: its YEAR/Mon folders, the
 // report files in them and their indexes. Nothing here writes.
 
-// A temporary file younger than this many seconds is taken as a service
-// writing in its folder right now; an older one is a leftover.
+// A file younger than this many seconds is taken as one a service is
+// filing right now; an older temporary file is a leftover.
 constexpr double kActiveTemporarySeconds = 10;
 
 // One YEAR/Mon folder of a data folder.
@@ -41,10 +41,6 @@ MonthFiles ListMonthFiles(const std::string& month_path);
 
 // Seconds since path was last written; a large number when it cannot be told.
 double SecondsSinceWritten(const std::string& path);
-
-// The first temporary file of files written less than
-// kActiveTemporarySeconds ago, or "".
-std::string ActiveTemporaryFile(const std::string& month_path, const MonthFiles& files);
 
 // The report files of month among xml_files, oldest first; names that are
 // not report file names go to *skipped when it is not null.

@@ -103,8 +103,12 @@ int Run(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("a command and a folder are needed");
   const std::string& command = args[0];
   if (!FolderExists(args[1])) return Fail("no folder " + args[1]);
-  if (command == "verify" && args.size() == 2)
-    return VerifyArchive(args[1], std::cout) == 0 ? 0 : 1;
+  if (command == "verify" && args.size() == 2) {
+    size_t problems = 0;
+    std::string error;
+    if (!VerifyArchive(args[1], std::cout, &problems, &error)) return Fail(error);
+    return problems == 0 ? 0 : 1;
+  }
   if (command == "reindex" && args.size() == 2) {
     std::string error;
     return ReindexMonth(args[1], std::cout, &error) ? 0 : Fail(error);

@@ -152,6 +152,9 @@ bool AppendToIndex(const std::string& path, const IndexEntry& entry, std::string
   std::string loaded;
   pugi::xml_document document;
   if (!LoadIndex(path, &loaded, &document, reason)) return false;
+  // Listed by another writer (a rebuild of the index) after this report's
+  // files were in place.
+  if (loaded.find("<File>" + EscapeXml(entry.file) + "</File>") != std::string::npos) return true;
   pugi::xml_node appended = AppendEntry(document.document_element(), entry);
   std::string saved = SavedIndex(loaded, document, appended);
   if (!WriteFile(path, saved, reason)) return false;
@@ -165,16 +168,21 @@ void UpdateReportIndex(const std::string& index_path, const std::string& report_
                        const std::string& timestamp, const std::string& xml_file_name) {
   LogFailure("Report '" + report_name + "' (" + xml_file_name + ") not indexed: ",
              [&](std::string* reason) {
+               const FileLock lock(IndexLockPath(index_path));
                const IndexEntry entry{report_name, timestamp, xml_file_name};
                if (FileExists(index_path)) return AppendToIndex(index_path, entry, reason);
                return WriteFile(index_path, NewIndexText(entry), reason);
              });
 }
 
+std::string IndexLockPath(const std::string& index_path) { return index_path + ".lock"; }
+
 IndexEntry IndexEntryOf(const ReportPath& path) {
   // The index is UTF-8 whatever the system's encoding: the regional month in
-  // its time stamp and file name is written in that form.
-  return {path.name, FormatTimestamp(path.time, TextEncoding::kUtf8),
+  // its time stamp and file name is written in that form. A report filed
+  // under English settings was stamped in English.
+  const TextEncoding stamp = SpeltInEnglish(path) ? TextEncoding::kEnglish : TextEncoding::kUtf8;
+  return {path.name, FormatTimestamp(path.time, stamp),
           Respelt(path, TextEncoding::kLocal, TextEncoding::kUtf8).Xml()};
 }
 

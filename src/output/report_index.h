@@ -10,10 +10,15 @@
 // File) per filed report, appended in filing order.
 
 // Creates index_path with its first entry, or appends a Report entry to the
-// index there. An index that cannot be loaded is left untouched. Never
-// throws; a failure is logged.
+// index there unless it lists that file already. An index that cannot be
+// loaded is left untouched. Waits for the index lock and holds it
+// throughout. Never throws; a failure is logged.
 void UpdateReportIndex(const std::string& index_path, const std::string& report_name,
                        const std::string& timestamp, const std::string& xml_file_name);
+
+// The lock file beside the index at index_path: whoever reads, changes and
+// replaces that index holds a FileLock on it meanwhile.
+std::string IndexLockPath(const std::string& index_path);
 
 // One entry of a month's index: the report name, its time stamp
 // ("dd mmm yyyy  hh:nn:ss") and its .xml file name without folder.
@@ -21,6 +26,8 @@ struct IndexEntry {
   std::string name;
   std::string timestamp;
   std::string file;
+
+  bool operator==(const IndexEntry&) const = default;
 };
 
 // The entry of the report whose files are named path (its month spelt in the

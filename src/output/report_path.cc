@@ -47,7 +47,7 @@ bool ParseDate(std::string_view date, int year, TextEncoding encoding, ReportPat
   if (date.size() < 5 || Number(date.substr(date.size() - 2)) != year % 100) return false;
   const std::string_view month = date.substr(2, date.size() - 4);
   int number = MonthIn(Regional(encoding).month_abbreviations, month);
-  if (number == 0) number = MonthIn(EnglishMonths(), month);
+  if (number == 0) number = MonthIn(Regional(TextEncoding::kEnglish).month_abbreviations, month);
   path->month = std::string(month);
   path->time.year = year;
   path->time.month = number;
@@ -102,6 +102,11 @@ bool ParseReportPath(std::string_view file, int year, TextEncoding encoding, Rep
   }
   path->name = std::string(rest);
   return true;
+}
+
+bool SpeltInEnglish(const ReportPath& path) {
+  return MonthIn(Regional(TextEncoding::kLocal).month_abbreviations, path.month) == 0 &&
+         MonthIn(Regional(TextEncoding::kEnglish).month_abbreviations, path.month) != 0;
 }
 
 ReportPath Respelt(const ReportPath& path, TextEncoding from, TextEncoding to) {

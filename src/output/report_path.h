@@ -52,6 +52,10 @@ ReportPath NewReportPath(const std::string& report_name, const LocalTime& t, int
 // that year.
 bool ParseReportPath(std::string_view file, int year, TextEncoding encoding, ReportPath* path);
 
+// True when path's month is spelt in English where the regional settings
+// spell it otherwise: a report filed under English settings.
+bool SpeltInEnglish(const ReportPath& path);
+
 // path with a regional month abbreviation in encoding from spelt in encoding
 // to; an English one stays as it is.
 ReportPath Respelt(const ReportPath& path, TextEncoding from, TextEncoding to);

@@ -35,9 +35,17 @@ void AppendXmlLines(std::string_view escaped, std::string* xml) {
 }
 
 constexpr char kHtmlTail[] = "</pre></body></html>\r\n";
+constexpr char kXmlHead[] = "<?xml version=\"1.0\"?>\r\n<Report><Line>\r\n";
 
 std::string HtmlHead(const std::string& report_name) {
   return "<html><head><title>" + report_name + "</title></head><body><pre>";
+}
+
+// The end of the XML document. A final CR LF of the text closes the last
+// Line element; "</Report>" then stands on a line of its own instead of
+// following the last line.
+const char* XmlTail(bool final_break) {
+  return final_break ? "</Line>\r\n</Report>\r\n" : "</Line></Report>\r\n";
 }
 
 // Writes the HTML page (the escaped text as preformatted text) and the XML
@@ -53,9 +61,7 @@ bool WriteReportFiles(const std::string& html_path, const std::string& xml_path,
   ReplacingFile html(html_path);
   ReplacingFile xml(xml_path);
   html.Append(HtmlHead(report_name));
-  xml.Append("<?xml version=\"1.0\"?>\r\n<Report><Line>\r\n");
-  // A final CR LF closes the last Line element; "</Report>" then stands on a
-  // line of its own instead of following the last line.
+  xml.Append(kXmlHead);
   const bool final_break = text.ends_with(kCrLf);
   std::string lines;
   for (size_t start = 0, end; start < text.size(); start = end) {
@@ -70,7 +76,7 @@ bool WriteReportFiles(const std::string& html_path, const std::string& xml_path,
     xml.Append(lines);
   }
   html.Append(kHtmlTail);
-  xml.Append(final_break ? "</Line>\r\n</Report>\r\n" : "</Line></Report>\r\n");
+  xml.Append(XmlTail(final_break));
   return Committed(&html, html_path, reason) && Committed(&xml, xml_path, reason);
 }
 
@@ -97,14 +103,6 @@ bool Holds(const std::string& path, const std::string& content) {
   return ReadWholeFile(path, &bytes, nullptr) && bytes == content;
 }
 
-// True when the index at path has an entry for xml_file_name (entries are
-// written without indentation inside the File element).
-bool IsIndexed(const std::string& index_path, const std::string& xml_file_name) {
-  std::string index;
-  return ReadWholeFile(index_path, &index, nullptr) &&
-         index.find("<File>" + xml_file_name + "</File>") != std::string::npos;
-}
-
 // The path of the report filed at t, or its _2, _3, ... form: the first
 // whose .htm and .xml are both free, so that a report never replaces one
 // filed in the same second. When own_page is given, a path whose .htm holds
@@ -123,7 +121,8 @@ ReportPath FreePath(const std::string& folder, const std::string& report_name, c
 
 // Writes the .htm then the .xml file and indexes the report, all named and
 // stamped with t. When resuming, the files and the index entry of an earlier
-// filing at t of the same text are kept and only what it lacks is written.
+// filing at t of the same text are kept and only what it lacks is written
+// (the index adds no second entry for a file).
 bool FileReport(const std::string& data_folder, const std::string& report_name,
                 const std::string& report_text, const LocalTime& t, bool resume,
                 std::string* reason) {
@@ -140,10 +139,8 @@ bool FileReport(const std::string& data_folder, const std::string& report_name,
     return false;
   }
   const IndexEntry entry = IndexEntryOf(path);
-  const std::string index_path = JoinPath(month_folder, kIndexFileName);
-  if (!resume || !IsIndexed(index_path, entry.file)) {
-    UpdateReportIndex(index_path, entry.name, entry.timestamp, entry.file);
-  }
+  UpdateReportIndex(JoinPath(month_folder, kIndexFileName), entry.name, entry.timestamp,
+                    entry.file);
   return true;
 }
 
@@ -169,4 +166,20 @@ bool WriteReportAt(const std::string& data_folder, const std::string& report_nam
 bool CompleteReportAt(const std::string& data_folder, const std::string& report_name,
                       const std::string& report_text, const LocalTime& t) {
   return FileReportLogged(data_folder, report_name, report_text, t, true);
+}
+
+bool ReportXmlOfPage(const std::string& report_name, std::string_view page, std::string* xml) {
+  const std::string head = HtmlHead(report_name);
+  if (page.size() < head.size() + std::strlen(kHtmlTail) || !page.starts_with(head) ||
+      !page.ends_with(kHtmlTail)) {
+    return false;
+  }
+  std::string_view escaped =
+      page.substr(head.size(), page.size() - head.size() - std::strlen(kHtmlTail));
+  const bool final_break = escaped.ends_with(kCrLf);
+  if (final_break) escaped.remove_suffix(2);
+  *xml = kXmlHead;
+  AppendXmlLines(escaped, xml);
+  *xml += XmlTail(final_break);
+  return true;
 }

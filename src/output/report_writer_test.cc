@@ -279,8 +279,8 @@ TEST_F(ReportWriterTest, ReadOnlyIndexIsLeftUnchangedAndLogged) {
   EXPECT_TRUE(FileExists(InMonth("SystemErrorJournal_24Jan05_195100.htm")));
   EXPECT_TRUE(FileExists(InMonth("SystemErrorJournal_24Jan05_195100.xml")));
   ExpectOneLogLineNaming({"SystemErrorJournal", InMonth("dir.xml")});
-  EXPECT_EQ(std::distance(fs::directory_iterator(data_ / "2005/Jan"), fs::directory_iterator{}), 5)
-      << "two reports and the index, no temporary file";
+  EXPECT_EQ(std::distance(fs::directory_iterator(data_ / "2005/Jan"), fs::directory_iterator{}), 6)
+      << "two reports, the index and its lock file, no temporary file";
 }
 
 TEST_F(ReportWriterTest, IndexSpoiledSinceTheLastUpdateIsLeftAlone) {

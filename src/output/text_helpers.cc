@@ -88,6 +88,8 @@ const std::array<std::string, 12>& MonthNames() { return month_names; }
 void SetRegional(const SystemRegionalSettings& settings) { regional = settings; }
 
 const RegionalSettings& Regional(TextEncoding encoding) {
+  static const RegionalSettings english;
+  if (encoding == TextEncoding::kEnglish) return english;
   return encoding == TextEncoding::kUtf8 ? regional.utf8 : regional.local;
 }
 

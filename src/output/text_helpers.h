@@ -26,8 +26,9 @@ const std::array<std::string, 12>& MonthNames();
 // called.
 void SetRegional(const SystemRegionalSettings& settings);
 
-// Which form of the regional settings a date pattern is rendered with.
-enum class TextEncoding { kLocal, kUtf8 };
+// Which form of the regional settings a date pattern is rendered with;
+// kEnglish: English months and ":" whatever the regional settings.
+enum class TextEncoding { kLocal, kUtf8, kEnglish };
 
 // The regional settings SetRegional gave, in the given form.
 const RegionalSettings& Regional(TextEncoding encoding);

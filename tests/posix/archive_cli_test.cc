@@ -4,13 +4,20 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <atomic>
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "output/report_index.h"
 #include "output/report_writer.h"
 #include "output/text_helpers.h"
+#include "platform/file_system.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -82,13 +89,44 @@ TEST_F(ArchiveCliTest, FindsReportsFiledUnderRegionalSettings) {
       << found.out;
 
   fs::remove(folder_ / "data/2024/May/dir.xml");
+  // A control character cannot stand in XML, even escaped.
+  fs::copy_file(folder_ / "data/2024/May/ProcessAlarmJournal_02May24_090000.xml",
+                folder_ / "data/2024/May/Bell\x07_02May24_090000.xml");
   const Ran rebuilt = Archive(folder_, "de_DE.UTF-8", "reindex data/2024/May");
   EXPECT_EQ(rebuilt.status, 0) << rebuilt.err;
   EXPECT_NE(rebuilt.out.find("rebuilt with 4 reports"), std::string::npos) << rebuilt.out;
+  EXPECT_NE(rebuilt.out.find("left out Bell\x07_02May24_090000.xml"), std::string::npos);
+  fs::remove(folder_ / "data/2024/May/Bell\x07_02May24_090000.xml");
   const Ran verified = Archive(folder_, "de_DE.UTF-8", "verify data");
   EXPECT_EQ(verified.status, 0) << verified.out;
   EXPECT_NE(verified.out.find("2 month folders, 5 reports: no problems"), std::string::npos)
       << verified.out;
+}
+
+// Reindex and the service exclude each other on a month's index: while one
+// holds its lock the other waits, and neither loses the other's work.
+TEST_F(ArchiveCliTest, ReindexAndTheServiceWaitForTheIndexLock) {
+  const std::string index = folder_ / "data/2024/May/dir.xml";
+  auto held = std::make_unique<FileLock>(IndexLockPath(index));
+  std::atomic<int> done = 0;
+  std::thread reindex([&] {
+    EXPECT_EQ(Archive(folder_, "de_DE.UTF-8", "reindex data/2024/May").status, 0);
+    ++done;
+  });
+  std::thread service([&] {
+    WriteReportAt(folder_ / "data", "SystemErrorJournal", "\r\n SYSTEM ERROR\r\n",
+                  {2024, 5, 3, 0, 0, 0});
+    ++done;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(done, 0);
+  held.reset();
+  reindex.join();
+  service.join();
+  std::vector<IndexEntry> entries;
+  std::string error;
+  ASSERT_TRUE(ReadIndex(index, &entries, &error)) << error;
+  EXPECT_EQ(entries.size(), 5u);
 }
 
 }  // namespace
