@@ -23,11 +23,10 @@ const std::string kAlarm2 = "2005/Jan/ProcessAlarmJournal_04Jan05_000000";
 const std::string kPlantedDec = "2004/Dec/ProcessAlarmJournal_03Dec04_080000.xml";
 const std::string kPlantedJan = "2005/Jan/SystemErrorJournal_05Jan05_091007.xml";
 
-constexpr auto kOver = fs::copy_options::overwrite_existing;
-
 // Copies the file from to to (both in the data folder), written an hour ago.
 void Plant(const SampleArchive& archive, const std::string& from, const std::string& to) {
-  fs::copy_file(archive / from, archive / to, kOver);
+  fs::remove(archive / to);  // MinGW's copy_file cannot overwrite
+  fs::copy_file(archive / from, archive / to);
   fs::last_write_time(archive / to, fs::file_time_type::clock::now() - std::chrono::hours(1));
 }
 

@@ -1,6 +1,8 @@
 #include "archive/search.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <regex>
@@ -68,12 +70,17 @@ class LineMatcher {
         needle_(Utf8ToCodePage(query.text)),
         escaped_(EscapeXml(needle_)),
         searcher_(escaped_.begin(), escaped_.end()) {
-    if (query.regex) regex_.assign(query.text, std::regex::ECMAScript | std::regex::optimize);
+    if (UsesRegex()) {
+      std::string pattern = query.regex ? query.text : RegexOfLiteral(query.text);
+      if (query.whole_words) pattern = "(?:^|\\W)(?:" + pattern + ")(?!\\w)";
+      regex_.assign(pattern, std::regex::ECMAScript | std::regex::optimize |
+                                 (query.ignore_case ? std::regex::icase : std::regex::ECMAScript));
+    }
   }
 
   // Calls emit for each matching line of document, in order.
   void Scan(std::string_view document, const std::function<void(std::string&&)>& emit) const {
-    if (query_.regex || query_.text.empty()) return ScanEveryLine(document, emit);
+    if (UsesRegex() || query_.text.empty()) return ScanEveryLine(document, emit);
     // A printed line holds the text only where the file holds its escaped
     // form: only lines around such places are decoded and compared.
     size_t checked = std::string_view::npos;
@@ -96,8 +103,20 @@ class LineMatcher {
     for (size_t open = document.find(kLineTag); open != std::string_view::npos;
          open = document.find(kLineTag, open + 1)) {
       std::string line = CodePageToUtf8(PrintedLine(LineText(document, open)));
-      if (!query_.regex || std::regex_search(line, regex_)) emit(std::move(line));
+      if (!UsesRegex() || std::regex_search(line, regex_)) emit(std::move(line));
     }
+  }
+
+  bool UsesRegex() const { return query_.regex || query_.ignore_case || query_.whole_words; }
+
+  // The expression that matches text literally.
+  static std::string RegexOfLiteral(const std::string& text) {
+    std::string pattern;
+    for (char c : text) {
+      if (c != '\0' && std::strchr("\\^$.|?*+()[]{}", c) != nullptr) pattern += '\\';
+      pattern += c;
+    }
+    return pattern;
   }
 
   const SearchQuery& query_;
@@ -125,8 +144,8 @@ bool SearchMonth(const MonthFolder& month, const SearchQuery& query, const LineM
         !ReadWholeFile(JoinPath(month.path, report->Xml()), &document, &ignored)) {
       continue;
     }
-    SearchHit hit{FormatTimestamp(report->time, TextEncoding::kUtf8),
-                  month.relative + "/" + IndexEntryOf(*report).file, ""};
+    const IndexEntry entry = IndexEntryOf(*report);
+    SearchHit hit{entry.timestamp, month.relative + "/" + entry.file, ""};
     matcher.Scan(document, [&](std::string&& line) {
       hit.line = std::move(line);
       go_on = go_on && on_hit(hit);
@@ -142,11 +161,15 @@ bool ParseDay(const std::string& day, LocalTime* t) {
   std::smatch parts;
   if (!std::regex_match(day, parts, kDay)) return false;
   *t = LocalTime{std::stoi(parts[1]), std::stoi(parts[2]), std::stoi(parts[3])};
-  return t->month >= 1 && t->month <= 12 && t->day >= 1 && t->day <= 31;
+  const std::chrono::year_month_day date{std::chrono::year(t->year),
+                                         std::chrono::month(static_cast<unsigned>(t->month)),
+                                         std::chrono::day(static_cast<unsigned>(t->day))};
+  return date.ok();
 }
 
 bool SearchArchive(const std::string& data_folder, const SearchQuery& query,
-                   const std::function<bool(const SearchHit&)>& on_hit, std::string* error) {
+                   const std::function<bool(const SearchHit&)>& on_hit, std::string* error,
+                   const std::function<void(const std::string&)>& on_month) {
   std::unique_ptr<LineMatcher> matcher;
   try {
     matcher = std::make_unique<LineMatcher>(query);
@@ -157,6 +180,7 @@ bool SearchArchive(const std::string& data_folder, const SearchQuery& query,
   for (const MonthFolder& month : ListMonths(data_folder)) {
     const LocalTime first{month.year, month.month, 1}, last{month.year, month.month, 31};
     if (Day(last) < Day(query.from) || Day(first) > Day(query.to)) continue;
+    if (on_month) on_month(month.relative);
     if (!SearchMonth(month, query, *matcher, on_hit)) break;
   }
   return true;

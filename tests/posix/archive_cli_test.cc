@@ -81,7 +81,7 @@ class ArchiveCliTest : public ::testing::Test {
 TEST_F(ArchiveCliTest, FindsReportsFiledUnderRegionalSettings) {
   const Ran found = Archive(folder_, "de_DE.UTF-8", "search data FIC-101 --from 2024-03-01");
   EXPECT_EQ(found.status, 0) << found.err;
-  EXPECT_NE(found.out.find("10 M\xc3\xa4r 2024  08:00:00  2024/Mar/"
+  EXPECT_NE(found.out.find("10 M\xc3\xa4r 2024  08:00:00  data/2024/Mar/"
                            "ProcessAlarmJournal_10M\xc3\xa4r24_080000.xml: "
                            "  FIC-101  TEMP HIGH  99.9 \xc2\xb0"
                            "C"),
@@ -101,6 +101,47 @@ TEST_F(ArchiveCliTest, FindsReportsFiledUnderRegionalSettings) {
   EXPECT_EQ(verified.status, 0) << verified.out;
   EXPECT_NE(verified.out.find("2 month folders, 5 reports: no problems"), std::string::npos)
       << verified.out;
+}
+
+TEST_F(ArchiveCliTest, AnswersAsScriptsExpect) {
+  const std::string march = "data/2024/Mar/ProcessAlarmJournal_10M\xc3\xa4r24_080000.xml";
+  struct Case {
+    std::string args;
+    int status;
+    std::string out;  // the whole standard output, or its start when it ends in "..."
+  };
+  const Case cases[] = {
+      {"--help", 0, "Checks, rebuilds, searches and serves the reports..."},
+      {"search --help", 0, "Print the printed lines of the reports that hold TEXT..."},
+      {"--version", 0, "QuellorArchive 1..."},
+      {"search data NOTHING", 1, ""},
+      {"search missing FIC-101", 2, ""},
+      {"search data '(' --regex", 2, ""},
+      {"search data FIC-101 --to 2024-02-30", 2, ""},
+      {"search data FIC-101 --from 2024-03-02 --to 2024-03-01", 2, ""},
+      {"search data FIC-10 -w", 1, ""},
+      {"search data fic-101 -i -w -c", 0, "5\n"},
+      {"search data '99.9 \xc2\xb0"
+       "C' -l --to 2024-03-31",
+       0, march + "\n"},
+      {"search data FIC-101 --json --to 2024-03-31", 0,
+       "{\"timestamp\":\"10 M\xc3\xa4r 2024  08:00:00\",\"file\":\"" + march +
+           "\",\"line\":\"  FIC-101  TEMP HIGH  99.9 \xc2\xb0"
+           "C\"}\n"},
+      {"verify data/2024", 2, ""},
+      {"reindex data", 2, ""},
+      {"bogus data", 2, ""},
+  };
+  for (const Case& c : cases) {
+    const Ran ran = Archive(folder_, "de_DE.UTF-8", c.args);
+    EXPECT_EQ(ran.status, c.status) << c.args << "\n" << ran.err;
+    if (c.out.ends_with("...")) {
+      EXPECT_TRUE(ran.out.starts_with(c.out.substr(0, c.out.size() - 3))) << c.args << ran.out;
+    } else {
+      EXPECT_EQ(ran.out, c.out) << c.args;
+    }
+    EXPECT_EQ(ran.err.empty(), c.status != 2) << c.args << ": " << ran.err;
+  }
 }
 
 // Reindex and the service exclude each other on a month's index: while one

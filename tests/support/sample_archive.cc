@@ -60,7 +60,7 @@ SampleArchive::SampleArchive() {
   // Filed long ago, not being filed now.
   const auto written = fs::file_time_type::clock::now() - std::chrono::hours(1);
   for (const auto& entry : fs::recursive_directory_iterator(path())) {
-    fs::last_write_time(entry.path(), written);
+    if (entry.is_regular_file()) fs::last_write_time(entry.path(), written);
   }
 }
 
