@@ -40,7 +40,7 @@ void frmMain::CheckSilence() {
   silence_logged_ = true;
   const std::string text =
       "No report filed for " + std::to_string(silence_alarm_minutes_) + " minutes";
-  WriteLog(text);
+  WriteLog(text, LogSeverity::kWarning);
   NTService1.SetStatusText(text);
 }
 
@@ -62,6 +62,7 @@ void frmMain::CheckFreeSpace() {
   if (low == disk_low_) return;
   disk_low_ = low;
   WriteLog((low ? "Low disk space: " : "Disk space recovered: ") + std::to_string(megabytes) +
-           " MB free for " + data_folder_ +
-           " (MinFreeMegabytes=" + std::to_string(min_free_megabytes_) + ")");
+               " MB free for " + data_folder_ +
+               " (MinFreeMegabytes=" + std::to_string(min_free_megabytes_) + ")",
+           low ? LogSeverity::kWarning : LogSeverity::kInformation);
 }

@@ -35,7 +35,7 @@ std::string frmMain::TakePortInput() {
 }
 
 void frmMain::PortLost(const std::string& reason) {
-  WriteLog("Port lost: " + reason);
+  WriteLog("Port lost: " + reason, LogSeverity::kError);
   RunLoggingErrors("Port lost: ", [&] { comPort.SetPortOpen(false); });
   WaitForPort();
 }
@@ -52,7 +52,7 @@ void frmMain::RetryPort() {
     comPort.SetPortOpen(true);
   } catch (const std::exception& e) {
     if (port_away_ticks_ % kReminderSeconds == 0) {
-      WriteLog(std::string("Port still unavailable: ") + e.what());
+      WriteLog(std::string("Port still unavailable: ") + e.what(), LogSeverity::kError);
     }
     return;
   }

@@ -23,7 +23,7 @@ bool LogFailure(const std::string& prefix, Step step) {
   } catch (const std::exception& e) {
     reason = e.what();
   }
-  WriteLog(prefix + reason);
+  WriteLog(prefix + reason, LogSeverity::kError);
   return false;
 }
 

@@ -146,16 +146,20 @@ bool LoadIndex(const std::string& path, std::string* loaded, pugi::xml_document*
   return true;
 }
 
-// Loads the index at path, appends the entry and writes it back. An index
-// that cannot be read or parsed is left as it is.
-bool AppendToIndex(const std::string& path, const IndexEntry& entry, std::string* reason) {
+// Loads the index at path, appends the entry (single_byte instead, when
+// given, to an index that is not UTF-8) and writes it back. An index that
+// cannot be read or parsed is left as it is.
+bool AppendToIndex(const std::string& path, const IndexEntry& entry, const IndexEntry* single_byte,
+                   std::string* reason) {
   std::string loaded;
   pugi::xml_document document;
   if (!LoadIndex(path, &loaded, &document, reason)) return false;
+  const bool own_code_page = single_byte != nullptr && !IsUtf8(loaded);
+  const IndexEntry& added = own_code_page ? *single_byte : entry;
   // Listed by another writer (a rebuild of the index) after this report's
   // files were in place.
-  if (loaded.find("<File>" + EscapeXml(entry.file) + "</File>") != std::string::npos) return true;
-  pugi::xml_node appended = AppendEntry(document.document_element(), entry);
+  if (loaded.find("<File>" + EscapeXml(added.file) + "</File>") != std::string::npos) return true;
+  pugi::xml_node appended = AppendEntry(document.document_element(), added);
   std::string saved = SavedIndex(loaded, document, appended);
   if (!WriteFile(path, saved, reason)) return false;
   LastSaved() = {path, std::move(saved)};
@@ -165,25 +169,28 @@ bool AppendToIndex(const std::string& path, const IndexEntry& entry, std::string
 }  // namespace
 
 void UpdateReportIndex(const std::string& index_path, const std::string& report_name,
-                       const std::string& timestamp, const std::string& xml_file_name) {
+                       const std::string& timestamp, const std::string& xml_file_name,
+                       const IndexEntry* single_byte) {
   LogFailure("Report '" + report_name + "' (" + xml_file_name + ") not indexed: ",
              [&](std::string* reason) {
                const FileLock lock(IndexLockPath(index_path));
                const IndexEntry entry{report_name, timestamp, xml_file_name};
-               if (FileExists(index_path)) return AppendToIndex(index_path, entry, reason);
+               if (FileExists(index_path)) {
+                 return AppendToIndex(index_path, entry, single_byte, reason);
+               }
                return WriteFile(index_path, NewIndexText(entry), reason);
              });
 }
 
 std::string IndexLockPath(const std::string& index_path) { return index_path + ".lock"; }
 
-IndexEntry IndexEntryOf(const ReportPath& path) {
+IndexEntry IndexEntryOf(const ReportPath& path, TextEncoding encoding) {
   // The index is UTF-8 whatever the system's encoding: the regional month in
   // its time stamp and file name is written in that form. A report filed
   // under English settings was stamped in English.
-  const TextEncoding stamp = SpeltInEnglish(path) ? TextEncoding::kEnglish : TextEncoding::kUtf8;
+  const TextEncoding stamp = SpeltInEnglish(path) ? TextEncoding::kEnglish : encoding;
   return {path.name, FormatTimestamp(path.time, stamp),
-          Respelt(path, TextEncoding::kLocal, TextEncoding::kUtf8).Xml()};
+          Respelt(path, TextEncoding::kLocal, encoding).Xml()};
 }
 
 bool ReadIndex(const std::string& path, std::vector<IndexEntry>* entries, std::string* error) {

@@ -139,8 +139,9 @@ bool FileReport(const std::string& data_folder, const std::string& report_name,
     return false;
   }
   const IndexEntry entry = IndexEntryOf(path);
+  const IndexEntry single_byte = IndexEntryOf(path, TextEncoding::kLocal);
   UpdateReportIndex(JoinPath(month_folder, kIndexFileName), entry.name, entry.timestamp,
-                    entry.file);
+                    entry.file, &single_byte);
   return true;
 }
 

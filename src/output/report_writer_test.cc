@@ -350,6 +350,16 @@ TEST_F(ReportWriterTest, MonthFolderIsEnglishWhileNamesFollowTheRegionalMonths) 
   Write();
   EXPECT_TRUE(FileExists(JoinPath(month_folder, kName + "_24f\xe9v05_195034_2.xml")));
   EXPECT_EQ(IndexedFiles().back(), kName + "_24f\xc3\xa9v05_195034_2.xml");
+
+  // An index written in the code page (before indexes were UTF-8) stays in it.
+  const std::string stamp = "24 f\xe9v 2005  19h50h34";
+  const std::string single_byte = FirstIndex(kName, stamp, kName + "_24f\xe9v05_195034.xml");
+  WriteBytes(InMonth("dir.xml"), single_byte);
+  Write();
+  EXPECT_EQ(ReadBytes(InMonth("dir.xml")),
+            single_byte.substr(0, single_byte.rfind("</Reports>")) +
+                AppendedEntry(kName, stamp, kName + "_24f\xe9v05_195034_3.xml") +
+                "</Reports>\r\n\r\n");
 }
 
 TEST_F(ReportWriterTest, SameNameInTheSameSecondNeverOverwrites) {

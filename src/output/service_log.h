@@ -5,16 +5,24 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/system_log.h"
 #include "util/numbered_error.h"
 
 // Appends "dd-mmm-yyyy hh:nn:ss  " + message + CR LF to QuellorService.log in
-// the log folder, opening and closing the file on every call. Never fails
-// towards its caller: an entry that cannot be written is lost.
-void WriteLog(const std::string& message);
+// the log folder, opening and closing the file on every call, and passes the
+// message with its severity to the system log, if one is set. Never fails
+// towards its caller. When the file cannot be written, the system log is
+// told so once (until the file takes a line again), and it then holds the
+// only record of the lines.
+void WriteLog(const std::string& message, LogSeverity severity = LogSeverity::kInformation);
 
 // Where WriteLog writes and whose clock stamps it: the program folder and the
 // system clock unless changed (tests point it elsewhere).
 void SetLogTarget(const std::string& folder, const Clock& clock);
+
+// Where WriteLog passes every line besides the file; not owned, nullptr for
+// nowhere (the start). The caller keeps it alive while it is set.
+void SetSystemLog(SystemLog* system_log);
 
 // Runs a handler's steps under its error handler: an error is logged as
 // where + "[number] description" (an error without a number as 51) and the
@@ -25,9 +33,9 @@ bool RunLoggingErrors(const std::string& where, Steps&& steps) {
     steps();
     return true;
   } catch (const NumberedError& e) {
-    WriteLog(where + NumberedText(e.number(), e.description()));
+    WriteLog(where + NumberedText(e.number(), e.description()), LogSeverity::kError);
   } catch (const std::exception& e) {
-    WriteLog(where + NumberedText(kErrInternal, e.what()));
+    WriteLog(where + NumberedText(kErrInternal, e.what()), LogSeverity::kError);
   }
   return false;
 }

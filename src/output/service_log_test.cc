@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
@@ -62,6 +63,46 @@ TEST_F(ServiceLogTest, UnwritableFolderLosesTheEntryQuietly) {
   }
   EXPECT_FALSE(FolderExists(folder_ / "missing"));
   EXPECT_EQ(ReadBytes(folder_ / "file"), "");
+}
+
+// Records what reaches it as "severity file|only message".
+class RecordingSystemLog : public SystemLog {
+ public:
+  bool Write(LogSeverity severity, const std::string& message, bool in_file) override {
+    lines.push_back(std::to_string(static_cast<int>(severity)) + (in_file ? " file " : " only ") +
+                    message);
+    return true;
+  }
+  std::vector<std::string> lines;
+};
+
+TEST_F(ServiceLogTest, EveryLineAlsoGoesToTheSystemLogWhichIsToldOnceWhenTheFileFails) {
+  RecordingSystemLog system;
+  SetSystemLog(&system);
+  const std::string missing = folder_ / "missing";
+  WriteLog("Port lost: gone", LogSeverity::kError);
+  SetLogTarget(missing, clock_);
+  WriteLog("one", LogSeverity::kWarning);
+  WriteLog("two");
+  SetLogTarget(folder_.path(), clock_);
+  WriteLog("three");
+  SetLogTarget(missing, clock_);
+  WriteLog("four");
+  SetSystemLog(nullptr);
+
+  const std::string failure =
+      "2 only Log file '" + JoinPath(missing, "QuellorService.log") + "' cannot be written: ";
+  ASSERT_EQ(system.lines.size(), 7u);
+  EXPECT_EQ(system.lines[0], "2 file Port lost: gone");
+  EXPECT_TRUE(system.lines[1].starts_with(failure)) << system.lines[1];
+  EXPECT_EQ(system.lines[2], "1 only one");
+  EXPECT_EQ(system.lines[3], "0 only two");
+  EXPECT_EQ(system.lines[4], "0 file three");
+  EXPECT_EQ(system.lines[5], system.lines[1]);
+  EXPECT_EQ(system.lines[6], "0 only four");
+  EXPECT_EQ(log_.Text(),
+            "07-Mar-2005 19:05:03  Port lost: gone\r\n"
+            "07-Mar-2005 19:05:03  three\r\n");
 }
 
 TEST_F(ServiceLogTest, RunLoggingErrorsLogsNumberAndDescription) {

@@ -47,3 +47,20 @@ bool IsWellFormedXml(std::string_view document) {
                         static_cast<unsigned char>(document[offset]) >= 0x80;
   return not_utf8 && FirstFault(document, "ISO-8859-1", &offset) == XML_ERROR_NONE;
 }
+
+bool IsUtf8(std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at++]);
+    // How many continuation bytes (10xxxxxx) the lead byte announces.
+    const size_t follow = lead < 0x80                   ? 0
+                          : lead >= 0xC2 && lead < 0xE0 ? 1
+                          : lead >= 0xE0 && lead < 0xF0 ? 2
+                          : lead >= 0xF0 && lead < 0xF5 ? 3
+                                                        : 4;
+    if (follow > 3 || text.size() - at < follow) return false;
+    for (const size_t end = at + follow; at < end; ++at) {
+      if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) return false;
+    }
+  }
+  return true;
+}

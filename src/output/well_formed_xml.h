@@ -12,4 +12,7 @@
 // single-byte code page hold regional month names in that code page.
 bool IsWellFormedXml(std::string_view document);
 
+// True when text is UTF-8 throughout (plain ASCII is).
+bool IsUtf8(std::string_view text);
+
 #endif  // QUELLOR_OUTPUT_WELL_FORMED_XML_H_

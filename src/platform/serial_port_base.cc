@@ -3,7 +3,7 @@
 #include <utility>
 
 void SerialPortBase::SetSettings(const std::string& settings) {
-  const SerialSettings line = ParseLine(settings);
+  const SerialSettings line = ParseSerialSettings(settings);
   // Set first: ApplyLine's refusal names the text it was given.
   const std::string previous = std::exchange(settings_, settings);
   if (!PortOpen()) return;
@@ -34,10 +34,6 @@ std::string SerialPortBase::DevicePath() const {
   return DeviceForPort(port_);
 }
 
-SerialSettings SerialPortBase::ParseLine(const std::string& text) const {
-  return ParseSerialSettings(text);
-}
-
 NumberedError SerialPortBase::LineRefused(const std::string& reason) const {
   return NumberedError(kErrInvalidPropertyValue, "Invalid property value: " + DevicePath() +
                                                      " refuses \"" + settings_ + "\": " + reason);
@@ -49,7 +45,7 @@ void SerialPortBase::RaiseReceive() {
 }
 
 void SerialPortBase::Open() {
-  const SerialSettings line = ParseLine(settings_);
+  const SerialSettings line = ParseSerialSettings(settings_);
   OpenDevice(DevicePath());
   try {
     ApplyLine(line);

@@ -21,7 +21,7 @@ class SerialPortBase : public SerialPort {
   SerialPortBase& operator=(const SerialPortBase&) = delete;
 
   // Refuses with error 380, whether the port is open or not, a text
-  // ParseLine refuses; an open port whose device refuses the line keeps the
+  // ParseSerialSettings refuses; an open port whose device refuses the line keeps the
   // previous settings and raises ApplyLine's error.
   void SetSettings(const std::string& settings) final;
   std::string Settings() const final { return settings_; }
@@ -47,10 +47,6 @@ class SerialPortBase : public SerialPort {
 
   // The device port number port names.
   virtual std::string DeviceForPort(int16_t port) const = 0;
-
-  // The settings text parsed. The default is ParseSerialSettings; a platform
-  // whose line cannot do everything that allows refuses more, with 380 too.
-  virtual SerialSettings ParseLine(const std::string& text) const;
 
   // Opens and holds the device at path, not yet reading. Raises
   // kErrPortOpenFailed for a device that is absent or no serial port,

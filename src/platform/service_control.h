@@ -16,7 +16,7 @@ class ServiceEvents {
   // ends the unit when its start times out; Windows reports STOP_PENDING and
   // raises Stop.
   virtual void NTService1_Start(bool& Success) = 0;
-  // Once, for a stop (SIGTERM, SIGINT, SIGHUP; the manager's stop or
+  // Once, for a stop (SIGTERM, SIGINT, SIGHUP outside systemd; the manager's stop or
   // shutdown, Ctrl+C or a closed console): the handler ends the program and
   // no event follows. Windows reports STOPPED after the loop has returned.
   virtual void NTService1_Stop() = 0;

@@ -21,8 +21,7 @@ class ServiceControlBase : public ServiceControl {
   void SetEvents(ServiceEvents* events) final { events_ = events; }
 
  protected:
-  ServiceControlBase(bool interactive, LogSink log)
-      : log_(std::move(log)), interactive_(interactive) {}
+  explicit ServiceControlBase(LogSink log) : log_(std::move(log)) {}
 
   // Writes a line to the sink given at construction, if any.
   void Log(const std::string& line) const {
@@ -37,7 +36,9 @@ class ServiceControlBase : public ServiceControl {
  private:
   ServiceEvents* events_ = nullptr;
   LogSink log_;
-  bool interactive_;
+  // Only -install sets it: a normal start, from a terminal too, logs its
+  // errors and takes the service's own retry paths.
+  bool interactive_ = false;
   bool debug_mode_ = false;
   int32_t accepted_controls_ = 0;
 };

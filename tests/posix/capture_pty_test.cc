@@ -1,6 +1,7 @@
 // The POSIX loop and serial port on real pseudo-terminals, alone and under
 // frmMain.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <termios.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/posix/event_loop-posix.h"
+#include "platform/posix/line_speed-posix.h"
 #include "platform/posix/serial_port-posix.h"
 #include "support/frm_main_fixture.h"
 #include "support/log_target.h"
@@ -35,14 +37,13 @@ void RunUntil(PosixEventLoop& loop, const std::function<bool()>& done) {
 TEST(PosixSerialPortTest, SettingsAreCheckedEvenWhileClosed) {
   PosixEventLoop loop;
   PosixSerialPort port(loop);
-  for (const char* good : {"9600,n,8,1", "19200,E,7,2", "115200,m,5,1", "300,s,6,2", "110,o,8,1"}) {
+  // A file copied from Windows runs: its speeds and 1.5 stop bits are taken.
+  for (const char* good : {"9600,n,8,1", "19200,E,7,2", "115200,m,5,1", "300,s,6,2", "14400,n,8,1",
+                           "256000,n,8,1", "9600,n,8,1.5", "110,o,8,1"}) {
     EXPECT_EQ(ErrorOf([&] { port.SetSettings(good); }), 0) << good;
     EXPECT_EQ(port.Settings(), good);
   }
-  // The text's form is ParseSerialSettings' concern; a POSIX line adds its
-  // own limits.
-  for (const char* bad :
-       {"", "9600,n,8", "9600,x,8,1", "9600,n,8,1.5", "14400,n,8,1", "256000,n,8,1"}) {
+  for (const char* bad : {"", "9600,n,8", "9600,x,8,1", "14401,n,8,1"}) {
     EXPECT_EQ(ErrorOf([&] { port.SetSettings(bad); }), kErrInvalidPropertyValue) << bad;
     EXPECT_EQ(port.Settings(), "110,o,8,1") << bad;
   }
@@ -91,7 +92,8 @@ TEST(PosixSerialPortTest, APortHeldByAnotherIsBusy) {
 TEST(PosixSerialPortTest, SettingsApplyToAnOpenPortInRawMode) {
   Pty pty;
   PosixEventLoop loop;
-  PosixSerialPort port(loop);
+  std::vector<std::string> log;
+  PosixSerialPort port(loop, [&](const std::string& line) { log.push_back(line); });
   port.SetDevicePath(pty.slave_path());
   port.SetPortOpen(true);
   port.SetSettings("19200,e,7,2");
@@ -100,9 +102,18 @@ TEST(PosixSerialPortTest, SettingsApplyToAnOpenPortInRawMode) {
   EXPECT_TRUE(mode.c_cflag & CSTOPB);  // a pty forces 8 data bits and no parity
   EXPECT_EQ(mode.c_lflag & (ICANON | ECHO | ISIG), 0u);
   EXPECT_EQ(mode.c_iflag & (ICRNL | IXON | ISTRIP), 0u);
-  EXPECT_EQ(ErrorOf([&] { port.SetSettings("9600,n,8,1.5"); }), kErrInvalidPropertyValue);
-  EXPECT_EQ(port.Settings(), "19200,e,7,2");
-  EXPECT_TRUE(port.PortOpen());
+  EXPECT_TRUE(log.empty());
+
+  const int slave = open(pty.slave_path().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  for (const uint32_t speed : {28800u, 56000u, 128000u, 9600u}) {
+    port.SetSettings(std::to_string(speed) + ",n,8,1.5");
+    EXPECT_EQ(LineSpeed(slave), speed);
+    EXPECT_TRUE(pty.Mode().c_cflag & CSTOPB) << speed;
+  }
+  close(slave);
+  EXPECT_EQ(log, (std::vector<std::string>{"Settings \"28800,n,8,1.5\": termios has no 1.5 stop "
+                                           "bits, 2 are used on " +
+                                           pty.slave_path()}));
 }
 
 TEST(PosixSerialPortTest, EveryByteArrivesUnchanged) {
@@ -206,7 +217,8 @@ class CapturePtyTest : public ::testing::Test {
   PosixSerialPort port_{loop_};
   FakeServiceControl service_;
   FakeDisplay display_;
-  frmMain form_{{loop_, port_, service_, display_, clock_, program_.path(), "TESTPC"}};
+  frmMain form_{
+      {loop_, port_, service_, display_, clock_, program_.path(), program_.path(), "TESTPC"}};
 };
 
 TEST_F(CapturePtyTest, AnIdleServiceWakesAboutOnceASecond) {

@@ -119,11 +119,12 @@ class ServiceE2eTest : public ::testing::Test {
                   "\r\nCommDevice=" + pty_->slave_path() + "\r\n");
   }
 
-  // Starts the program with stdin from /dev/null and its output in a file.
-  pid_t Start(const Lines& arguments, const Lines& environment = {}) {
+  // Starts the program with stdin from input and its output in a file.
+  pid_t Start(const Lines& arguments, const Lines& environment = {},
+              const std::string& input = "/dev/null") {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY | O_NOCTTY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
@@ -368,16 +369,28 @@ TEST_F(ServiceE2eTest, TellsTheServiceManagerWhenReadyAliveAndStopping) {
   EXPECT_EQ(LogLines(), (Lines{"Quellor Service started", "Service stopped"}));
 }
 
-// A closed terminal of a run by hand is a stop, like a closed window.
-TEST_F(ServiceE2eTest, HangUpFilesTheGatheredReportAndStops) {
+// A closed terminal of a run by hand is a stop, like a closed window; under
+// systemd SIGHUP is log rotation's request and the service goes on.
+TEST_F(ServiceE2eTest, HangUpStopsARunByHandAndReopensTheLogUnderSystemd) {
   WritePtySettings(60000);
-  const pid_t pid = Start({"-debug"});
-  ASSERT_TRUE(WaitFor([&] { return HoldsPty(pid); }));
+  const pid_t by_hand = Start({"-debug"});
+  ASSERT_TRUE(WaitFor([&] { return HoldsPty(by_hand); }));
   pty_->Write(Journal("PROCESS ALARM JOURNAL", 1));
-  kill(pid, SIGHUP);
-  EXPECT_EQ(ExitStatus(pid), 0);
+  kill(by_hand, SIGHUP);
+  EXPECT_EQ(ExitStatus(by_hand), 0);
   EXPECT_EQ(Reports(".xml").size(), 1u);
   EXPECT_EQ(LogLines(), (Lines{"Quellor Service started", "Service stopped"}));
+
+  fs::rename(program_ / "QuellorService.log", program_ / "QuellorService.log.1");
+  const pid_t service = Start({}, {"INVOCATION_ID=0123456789abcdef"});
+  ASSERT_TRUE(WaitFor([&] { return HoldsPty(service); }));
+  fs::rename(program_ / "QuellorService.log", program_ / "QuellorService.log.2");
+  kill(service, SIGHUP);
+  ASSERT_TRUE(WaitFor([&] { return Logged("Log file reopened (SIGHUP)"); }));
+  EXPECT_TRUE(Running(service));
+  kill(service, SIGTERM);
+  EXPECT_EQ(ExitStatus(service), 0);
+  EXPECT_EQ(LogLines(), (Lines{"Log file reopened (SIGHUP)", "Service stopped"}));
 }
 
 // An unplugged adapter, played by a pty closed behind the CommDevice link
@@ -424,7 +437,7 @@ TEST_F(ServiceE2eTest, InstallAndUninstallUseTheUnitFolder) {
   EXPECT_EQ(Output(), "Quellor Service installed successfully\n");
   const std::string unit = ReadBytes(units + "/quellor.service");
   for (const std::string& line : Lines{
-           "Type=notify", "Restart=on-failure", "ExecStart=\"" + exe_ + "\"",
+           "Type=notify", "Restart=always", "ExecStart=\"" + exe_ + "\"",
            "WantedBy=multi-user.target",
            "RestartPreventExitStatus=" + std::to_string(kStartFailureStatus), "WatchdogSec=30s"}) {
     EXPECT_NE(unit.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << unit;
@@ -473,19 +486,43 @@ TEST_F(ServiceE2eTest, StartupErrorTellsTheManagerAndEndsWithTheStatusTheUnitNam
   EXPECT_EQ(RunToEnd({}), kStartFailureStatus);
 }
 
+// Whether started from a terminal (screen, tmux, a console) or not.
 TEST_F(ServiceE2eTest, MissingPortLeavesARunningServiceThatStops) {
   WriteSettings("CommDevice=" + (program_ / "no-such-tty") + "\r\n");
-  const pid_t pid = Start({});
-  ASSERT_TRUE(WaitFor([&] { return LogLines().size() == 2; }));
-  const Lines lines = LogLines();
-  EXPECT_EQ(lines[0], "Quellor Service started");
-  EXPECT_TRUE(lines[1].starts_with("Initialisation: [")) << lines[1];
-  EXPECT_TRUE(Running(pid));
+  const Pty terminal;
+  for (const std::string& input : {std::string("/dev/null"), terminal.slave_path()}) {
+    fs::remove(program_ / "QuellorService.log");
+    const pid_t pid = Start({}, {}, input);
+    ASSERT_TRUE(WaitFor([&] { return LogLines().size() == 2; })) << input;
+    const Lines lines = LogLines();
+    EXPECT_EQ(lines[0], "Quellor Service started");
+    EXPECT_TRUE(lines[1].starts_with("Initialisation: [")) << lines[1];
+    EXPECT_TRUE(Running(pid)) << input;
 
+    kill(pid, SIGTERM);
+    EXPECT_EQ(ExitStatus(pid), 0) << input;
+    EXPECT_EQ(LogLines().back(), "Service stopped");
+    EXPECT_EQ(LogLines().size(), 3u);
+  }
+}
+
+// A log file that cannot be written (a folder in its place): its lines go to
+// standard error, after one line that says why.
+TEST_F(ServiceE2eTest, LinesTheLogFileRefusesGoToStandardError) {
+  const std::string log = program_ / "QuellorService.log";
+  fs::create_directory(log);
+  WriteSettings("CommDevice=" + (program_ / "no-such-tty") + "\r\n");
+  const pid_t pid = Start({});
+  ASSERT_TRUE(WaitFor([&] { return Output().find("Initialisation: [") != std::string::npos; }));
   kill(pid, SIGTERM);
   EXPECT_EQ(ExitStatus(pid), 0);
-  EXPECT_EQ(LogLines().back(), "Service stopped");
-  EXPECT_EQ(LogLines().size(), 3u);
+  const std::string output = Output();
+  EXPECT_TRUE(output.starts_with("Log file '" + log +
+                                 "' cannot be written: Is a directory\n"
+                                 "Quellor Service started\nInitialisation: ["))
+      << output;
+  EXPECT_TRUE(output.ends_with("\nService stopped\n")) << output;
+  EXPECT_EQ(Occurrences(output, "Log file"), 1u) << output;
 }
 
 // Kills land at random moments around the end of a report: while it is still

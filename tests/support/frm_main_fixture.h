@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "output/service_log.h"
+#include "platform/defaults.h"
 #include "platform/file_system.h"
 #include "service/frm_main.h"
 #include "support/error_of.h"
@@ -29,9 +30,13 @@ class HookedClock : public FakeClock {
   std::function<void()> on_read;
 };
 
-// frmMain on fakes, its log and data folder in a temporary folder.
+// frmMain on fakes, its log and data folder in a temporary folder; the
+// built-in data folder is one that does not exist, whatever the machine has.
 class FrmMainTest : public ::testing::Test {
  protected:
+  FrmMainTest() { SetDefaultDataFolder(program_ / "no-default-folder"); }
+  ~FrmMainTest() override { SetDefaultDataFolder(""); }
+
   // Starts as the service does, with the given lines in the settings file
   // after DataFolder.
   void Start(const std::string& settings = "EndOfFileTimeInterval=2500\r\n") {
@@ -74,7 +79,8 @@ class FrmMainTest : public ::testing::Test {
   FakeSerialPort port_;
   FakeServiceControl service_;
   FakeDisplay display_;
-  frmMain form_{{loop_, port_, service_, display_, clock_, program_.path(), "TESTPC"}};
+  frmMain form_{
+      {loop_, port_, service_, display_, clock_, program_.path(), program_.path(), "TESTPC"}};
 };
 
 #endif  // QUELLOR_TESTS_SUPPORT_FRM_MAIN_FIXTURE_H_

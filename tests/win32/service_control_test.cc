@@ -81,8 +81,9 @@ class RecordingEvents : public ServiceEvents {
 class Win32ServiceControlTest : public testing::Test {
  protected:
   Win32ServiceControlTest()
-      : service_(
-            std::make_unique<Win32ServiceControl>(loop_, WriteLog, [this](const SERVICE_STATUS& s) {
+      : service_(std::make_unique<Win32ServiceControl>(
+            loop_, [](const std::string& line) { WriteLog(line); },
+            [this](const SERVICE_STATUS& s) {
               trace_.entries.push_back(StateName(s.dwCurrentState));
               trace_.statuses.push_back(s);
             })) {

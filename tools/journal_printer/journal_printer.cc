@@ -1,12 +1,7 @@
 // journal_printer: plays journal print-outs into a tty as a control system's
 // printer port would, one after another with a silence between them.
 //
-//   journal_printer [--tty PATH] [--pause-ms N] [--cps N] [--delay-ms N]
-//                   [--hold-ms N] [--repeat N] [--list] [FILE...]
-//
-// Without --tty it opens a pseudo-terminal pair, prints the slave's path on
-// standard output and starts when a line arrives on standard input (or after
-// --delay-ms). Without files it plays the built-in samples.
+// Its usage is kUsage below.
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -27,6 +22,24 @@
 #include "sample_list.h"
 
 namespace {
+
+constexpr char kUsage[] =
+    "usage: journal_printer [--tty PATH] [--pause-ms N] [--cps N] [--delay-ms N]\n"
+    "                       [--hold-ms N] [--repeat N] [--list] [--help] [FILE...]\n"
+    "\n"
+    "Plays journal print-outs (FILEs, else the built-in samples) into a tty as a\n"
+    "control system's printer port would, one after another with a silence between.\n"
+    "\n"
+    "  --tty PATH     the tty to print to; without it a pseudo-terminal pair is opened,\n"
+    "                 the slave's path printed, and printing starts when a line\n"
+    "                 arrives on standard input (or after --delay-ms)\n"
+    "  --pause-ms N   silence between journals (5000)\n"
+    "  --cps N        characters per second, 0 = at once (960: 9600 baud, 8N1)\n"
+    "  --delay-ms N   wait before the first journal instead of reading a line\n"
+    "  --hold-ms N    keep the own pseudo-terminal open after the last one (5000)\n"
+    "  --repeat N     play the journals N times (1)\n"
+    "  --list         name the built-in samples and end\n"
+    "  --help         show this text and end\n";
 
 struct Options {
   std::string tty;
@@ -68,10 +81,13 @@ Options ParseOptions(int argc, char** argv) {
     } else if (arg == "--tty") {
       if (i + 1 >= argc) Fail("--tty takes a path");
       options.tty = argv[++i];
+    } else if (arg == "--help") {
+      std::cout << kUsage;
+      std::exit(0);
     } else if (arg == "--list") {
       options.list = true;
     } else if (arg.starts_with("--")) {
-      Fail("unknown option " + arg);
+      Fail("unknown option " + arg + " (--help shows the usage)");
     } else {
       options.files.push_back(arg);
     }

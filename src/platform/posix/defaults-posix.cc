@@ -1,3 +1,3 @@
 #include "platform/defaults.h"
 
-std::string DefaultDataFolder() { return "/var/lib/quellor/reports"; }
+std::string PlatformDataFolder() { return "/var/lib/quellor/reports"; }

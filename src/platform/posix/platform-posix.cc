@@ -11,7 +11,7 @@
 std::unique_ptr<Platform> CreatePlatform(const std::string& /*command_line*/, LogSink log) {
   auto loop = std::make_unique<PosixEventLoop>();
   auto platform = std::make_unique<Platform>();
-  platform->com_port = std::make_unique<PosixSerialPort>(*loop);
+  platform->com_port = std::make_unique<PosixSerialPort>(*loop, log);
   platform->service = std::make_unique<PosixServiceControl>(*loop, std::move(log));
   platform->display = std::make_unique<PosixDisplay>();
   platform->loop = std::move(loop);

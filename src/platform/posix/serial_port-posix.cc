@@ -10,11 +10,13 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/posix/line_speed-posix.h"
 #include "util/numbered_error.h"
 
 namespace {
 
-// The termios speed for a standard speed; B0 for one termios lacks.
+// The termios constant for a speed; B0 for one termios names none of (set
+// through termios2 instead).
 speed_t TermiosSpeed(uint32_t speed) {
   static const std::pair<uint32_t, speed_t> kSpeeds[] = {
       {110, B110},       {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
@@ -65,21 +67,13 @@ NumberedError OpenError(int error, const std::string& path) {
 
 }  // namespace
 
-PosixSerialPort::PosixSerialPort(PosixEventLoop& loop) : loop_(loop) {}
+PosixSerialPort::PosixSerialPort(PosixEventLoop& loop, LogSink log)
+    : loop_(loop), log_(std::move(log)) {}
 
 PosixSerialPort::~PosixSerialPort() { CloseDevice(); }
 
 std::string PosixSerialPort::DeviceForPort(int16_t port) const {
   return "/dev/ttyS" + std::to_string(port - 1);
-}
-
-SerialSettings PosixSerialPort::ParseLine(const std::string& text) const {
-  const SerialSettings line = ParseSerialSettings(text);
-  if (TermiosSpeed(line.speed) == B0) throw SettingsRefused(text, "speed not supported here");
-  if (line.stop_bits == SerialSettings::StopBits::kOneAndHalf) {
-    throw SettingsRefused(text, "1.5 stop bits not supported here");
-  }
-  return line;
 }
 
 void PosixSerialPort::OpenDevice(const std::string& path) {
@@ -99,16 +93,27 @@ void PosixSerialPort::ApplyLine(const SerialSettings& line) {
   termios raw;
   if (tcgetattr(fd_, &raw) != 0) throw OpenError(errno, DevicePath());
   cfmakeraw(&raw);
-  raw.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  // CIBAUD too: an input speed left from a termios2 rate would stay.
+  raw.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CIBAUD);
   raw.c_cflag |= CLOCAL | CREAD | DataBitsFlag(line.data_bits) | ParityFlags(line.parity);
-  if (line.stop_bits == SerialSettings::StopBits::kTwo) raw.c_cflag |= CSTOPB;
+  if (line.stop_bits != SerialSettings::StopBits::kOne) raw.c_cflag |= CSTOPB;
   // With VMIN 0 an empty non-blocking read returns 0, which could not be told
   // from a hang-up; with 1 it fails with EAGAIN.
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
-  cfsetispeed(&raw, TermiosSpeed(line.speed));
-  cfsetospeed(&raw, TermiosSpeed(line.speed));
-  if (tcsetattr(fd_, TCSANOW, &raw) != 0) throw LineRefused(std::strerror(errno));
+  // A rate termios names no constant for goes in through termios2 after
+  // the rest of the mode; any constant stands in for it until then.
+  const speed_t speed = TermiosSpeed(line.speed);
+  cfsetispeed(&raw, speed == B0 ? B9600 : speed);
+  cfsetospeed(&raw, speed == B0 ? B9600 : speed);
+  if (tcsetattr(fd_, TCSANOW, &raw) != 0 || (speed == B0 && !SetLineSpeed(fd_, line.speed))) {
+    throw LineRefused(std::strerror(errno));
+  }
+  if (line.stop_bits == SerialSettings::StopBits::kOneAndHalf && !told_two_stop_bits_ && log_) {
+    told_two_stop_bits_ = true;
+    log_("Settings \"" + Settings() + "\": termios has no 1.5 stop bits, 2 are used on " +
+         DevicePath());
+  }
 }
 
 void PosixSerialPort::StartReading() {

@@ -55,8 +55,7 @@ bool StartedBySystemd() { return std::getenv("INVOCATION_ID") != nullptr; }
 }  // namespace
 
 PosixServiceControl::PosixServiceControl(PosixEventLoop& loop, LogSink log)
-    : ServiceControlBase(isatty(STDIN_FILENO) && !StartedBySystemd(), std::move(log)),
-      loop_(loop) {}
+    : ServiceControlBase(std::move(log)), loop_(loop), hang_up_reopens_log_(StartedBySystemd()) {}
 
 PosixServiceControl::~PosixServiceControl() {
   for (int signal_number : caught_) signal(signal_number, SIG_DFL);
@@ -75,7 +74,8 @@ bool PosixServiceControl::RunService() {
   CatchSignal(SIGTERM);
   CatchSignal(SIGINT);
   // A closed terminal of a run by hand, like a closed window: a stop; but a
-  // run started to outlive its terminal (nohup) keeps ignoring it.
+  // run started to outlive its terminal (nohup) keeps ignoring it. Under
+  // systemd no terminal closes: SIGHUP is log rotation's "reopen the log".
   if (!Ignored(SIGHUP)) CatchSignal(SIGHUP);
   if (accepted_controls() & kAcceptPauseContinue) {
     CatchSignal(SIGTSTP);

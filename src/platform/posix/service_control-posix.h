@@ -11,17 +11,17 @@
 
 // The service control component as a systemd service. Requests are signals:
 // SIGTERM, SIGINT and SIGHUP (unless started ignoring it, as nohup does)
-// stop, SIGTSTP pauses, SIGCONT continues (the last two only while pause and
-// continue are accepted), SIGRTMIN+k is control code 128+k, and SIGRTMIN with
+// stop, except that under systemd SIGHUP only reopens the log, with a log
+// line (log rotation's convention; a stop would leave the plant
+// unrecorded, as systemd restarts no clean exit), SIGTSTP pauses, SIGCONT continues (the last two
+// only while pause and continue are accepted), SIGRTMIN+k is control code 128+k, and SIGRTMIN with
 // a queued value (sigqueue) is control code value, 128 to 255; another value
 // is refused with a log line. The signal handler only writes the signal's
 // number (and a queued value) into a pipe that the loop watches; the events
 // are raised from the loop.
 //
-// Interactive is true when standard input is a terminal and systemd did not
-// start the process: start-up errors then show their message and end the
-// program instead of being logged. DebugMode marks a run by hand: no
-// readiness is reported to systemd, even through an inherited socket.
+// DebugMode marks a run by hand: no readiness is reported to systemd, even
+// through an inherited socket.
 //
 // -install writes the unit "quellor.service" into UnitFolder() and fails
 // when one is there already (it is never replaced); the per-service settings
@@ -68,6 +68,8 @@ class PosixServiceControl : public ServiceControlBase {
 
   PosixEventLoop& loop_;
   std::unique_ptr<Timer> watchdog_;
+  // Started by systemd: SIGHUP reopens the log instead of stopping.
+  const bool hang_up_reopens_log_;
   bool stopped_ = false;
   int pipe_[2] = {-1, -1};
   std::vector<int> caught_;

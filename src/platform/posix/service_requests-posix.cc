@@ -24,7 +24,11 @@ void PosixServiceControl::DeliverStart() {
 void PosixServiceControl::Deliver(int signal_number) {
   if (events() == nullptr) return;
   bool success = false;
-  if (signal_number == SIGTERM || signal_number == SIGINT || signal_number == SIGHUP) {
+  if (signal_number == SIGHUP && hang_up_reopens_log_) {
+    // Every line opens the log anew: a rotated log is followed from the
+    // next line on, and saying so is that line.
+    Log("Log file reopened (SIGHUP)");
+  } else if (signal_number == SIGTERM || signal_number == SIGINT || signal_number == SIGHUP) {
     stopped_ = true;
     Notify("STOPPING=1");
     events()->NTService1_Stop();

@@ -1,3 +1,3 @@
 #include "platform/defaults.h"
 
-std::string DefaultDataFolder() { return "C:\\Reports"; }
+std::string PlatformDataFolder() { return "C:\\Reports"; }

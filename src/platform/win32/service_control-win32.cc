@@ -32,7 +32,7 @@ Win32ServiceControl::Win32ServiceControl(Win32EventLoop& loop, LogSink log)
 }
 
 Win32ServiceControl::Win32ServiceControl(Win32EventLoop& loop, LogSink log, StatusSink status_sink)
-    : ServiceControlBase(false, std::move(log)),
+    : ServiceControlBase(std::move(log)),
       loop_(loop),
       status_sink_(std::move(status_sink)),
       ended_event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
