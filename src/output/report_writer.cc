@@ -140,8 +140,8 @@ bool FileReport(const std::string& data_folder, const std::string& report_name,
   }
   const IndexEntry entry = IndexEntryOf(path);
   const IndexEntry single_byte = IndexEntryOf(path, TextEncoding::kLocal);
-  UpdateReportIndex(JoinPath(month_folder, kIndexFileName), entry.name, entry.timestamp,
-                    entry.file, &single_byte);
+  UpdateReportIndex(JoinPath(month_folder, kIndexFileName), entry.name, entry.timestamp, entry.file,
+                    &single_byte);
   return true;
 }
 
