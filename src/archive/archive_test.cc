@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -18,8 +19,16 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kAlarm = "2005/Jan/ProcessAlarmJournal_03Jan05_080000";
+const std::string kAlarm2 = "2005/Jan/ProcessAlarmJournal_04Jan05_000000";
 const std::string kPlantedDec = "2004/Dec/ProcessAlarmJournal_03Dec04_080000.xml";
 const std::string kPlantedJan = "2005/Jan/SystemErrorJournal_05Jan05_091007.xml";
+
+// Copies the file from to to (both in the data folder), written an hour ago.
+void Plant(const SampleArchive& archive, const std::string& from, const std::string& to) {
+  fs::remove(archive / to);  // MinGW's copy_file cannot overwrite
+  fs::copy_file(archive / from, archive / to);
+  fs::last_write_time(archive / to, fs::file_time_type::clock::now() - std::chrono::hours(1));
+}
 
 // A temporary file as ReplacingFile leaves it, written age ago.
 void PlantTemporary(const SampleArchive& archive, std::chrono::seconds age) {
@@ -40,10 +49,10 @@ const Fault kFaults[] = {
      "2005/Jan/ProcessAlarmJournal_03Jan05_080000.xml: no .htm beside it"},
     {"unlisted report",
      [](const SampleArchive& a) {
-       fs::copy_file(a / (kAlarm + ".xml"), a / "2005/Jan/X_04Jan05_000000.xml");
-       fs::copy_file(a / (kAlarm + ".htm"), a / "2005/Jan/X_04Jan05_000000.htm");
+       Plant(a, kAlarm + ".xml", kAlarm2 + ".xml");
+       Plant(a, kAlarm + ".htm", kAlarm2 + ".htm");
      },
-     "2005/Jan/X_04Jan05_000000.xml: not listed in dir.xml"},
+     "2005/Jan/ProcessAlarmJournal_04Jan05_000000.xml: not listed in dir.xml"},
     {"listed file deleted",
      [](const SampleArchive& a) {
        fs::remove(a / (kAlarm + "_2.xml"));
@@ -51,17 +60,40 @@ const Fault kFaults[] = {
      },
      "2005/Jan/ProcessAlarmJournal_03Jan05_080000_2.xml: listed in dir.xml but missing"},
     {"page without its document",
-     [](const SampleArchive& a) {
-       fs::copy_file(a / (kAlarm + ".htm"), a / "2005/Jan/Y_04Jan05_000000.htm");
-     },
-     "2005/Jan/Y_04Jan05_000000.htm: no .xml beside it"},
+     [](const SampleArchive& a) { Plant(a, kAlarm + ".htm", kAlarm2 + ".htm"); },
+     "2005/Jan/ProcessAlarmJournal_04Jan05_000000.htm: no .xml beside it"},
     {"malformed index",
      [](const SampleArchive& a) { WriteBytes(a / "2004/Nov/dir.xml", "<Reports><Report>"); },
-     "2004/Nov/dir.xml: not well-formed XML"},
+     "2004/Nov/dir.xml: 'DATA/2004/Nov/dir.xml' is not well-formed XML"},
     {"stale temporary file",
      [](const SampleArchive& a) { PlantTemporary(a, std::chrono::hours(1)); },
      "2005/Jan/dir.xml.tmp4242_1: stale temporary file"},
     {"temporary file being written", [](const SampleArchive& a) { PlantTemporary(a, {}); }, ""},
+    {"report being filed",
+     [](const SampleArchive& a) { WriteBytes(a / "2005/Jan/Z_05Jan05_000000.htm", "<html>"); }, ""},
+    {"empty document", [](const SampleArchive& a) { WriteBytes(a / (kAlarm + ".xml"), ""); },
+     "2005/Jan/ProcessAlarmJournal_03Jan05_080000.xml: empty"},
+    {"garbage document",
+     [](const SampleArchive& a) { WriteBytes(a / (kAlarm + ".xml"), "garbage"); },
+     "2005/Jan/ProcessAlarmJournal_03Jan05_080000.xml: not well-formed XML"},
+    {"document of another report",
+     [](const SampleArchive& a) { Plant(a, kPlantedJan, kAlarm + ".xml"); },
+     "2005/Jan/ProcessAlarmJournal_03Jan05_080000.xml: does not hold the lines of its .htm"},
+    {"page cut short",
+     [](const SampleArchive& a) {
+       const std::string page = ReadBytes(a / (kAlarm + ".htm"));
+       WriteBytes(a / (kAlarm + ".htm"), page.substr(0, page.size() / 2));
+     },
+     "2005/Jan/ProcessAlarmJournal_03Jan05_080000.htm: not a whole report page (cut short or "
+     "changed)"},
+    {"time stamp changed",
+     [](const SampleArchive& a) {
+       std::string index = ReadBytes(a / "2004/Dec/dir.xml");
+       index.replace(index.find("2004"), 4, "1999");
+       WriteBytes(a / "2004/Dec/dir.xml", index);
+     },
+     "2004/Dec/ProcessAlarmJournal_03Dec04_080000.xml: dir.xml stamps it '03 Dec 1999  08:00:00', "
+     "its file name says '03 Dec 2004  08:00:00'"},
 };
 
 TEST(VerifyArchiveTest, ReportsEachPlantedFaultAndNothingElse) {
@@ -69,11 +101,28 @@ TEST(VerifyArchiveTest, ReportsEachPlantedFaultAndNothingElse) {
     SampleArchive archive;
     fault.plant(archive);
     std::ostringstream out;
-    const size_t problems = VerifyArchive(archive.path(), out);
+    size_t problems = 0;
+    std::string error;
+    ASSERT_TRUE(VerifyArchive(archive.path(), out, &problems, &error)) << error;
+    std::string text = out.str();
+    for (size_t at; (at = text.find(archive.path())) != std::string::npos;)
+      text.replace(at, archive.path().size(), "DATA");
+    std::replace(text.begin(), text.end(), '\\', '/');
     const std::string expected =
         std::string(fault.problem) + (*fault.problem ? "\n" : "") + "3 month folders, ";
     EXPECT_EQ(problems, *fault.problem ? 1u : 0u) << fault.name;
-    EXPECT_TRUE(out.str().starts_with(expected)) << fault.name << ":\n" << out.str();
+    EXPECT_TRUE(text.starts_with(expected)) << fault.name << ":\n" << text;
+  }
+}
+
+TEST(VerifyArchiveTest, RefusesAFolderThatIsNoDataFolder) {
+  SampleArchive archive;
+  std::ostringstream out;
+  size_t problems = 0;
+  std::string error;
+  for (const std::string& folder : {archive / "2005/Jan", archive / ".."}) {
+    EXPECT_FALSE(VerifyArchive(folder, out, &problems, &error)) << folder;
+    EXPECT_NE(error.find("is not a data folder"), std::string::npos) << error;
   }
 }
 
@@ -88,6 +137,40 @@ TEST(ReindexMonthTest, RebuildsEveryIndexByteForByte) {
     EXPECT_TRUE(ReindexMonth(archive / month, out, &error)) << error;
     EXPECT_EQ(ReadBytes(index), written) << month;
   }
+}
+
+// Names as found (escaped as the writer escapes them, a "_02" kept), same-
+// second reports in filing order, and an index that already lists the
+// month's reports left alone.
+TEST(ReindexMonthTest, KeepsNamesAndFilingOrder) {
+  SampleArchive archive;
+  const std::string month = archive / "2004/Nov";
+  const std::string index = month + "/dir.xml";
+  for (const char* stem : {"Shift A&B notes_30Nov04_235959", "Name_30Nov04_235959_02"}) {
+    fs::copy_file(archive / (kAlarm + ".htm"), month + "/" + stem + ".htm");
+    fs::copy_file(archive / (kAlarm + ".xml"), month + "/" + stem + ".xml");
+  }
+  std::ostringstream out;
+  std::string error;
+  ASSERT_TRUE(ReindexMonth(month, out, &error)) << error;
+  const std::string rebuilt = ReadBytes(index);
+  EXPECT_NE(rebuilt.find("<Name>Shift A&amp;B notes</Name>"), std::string::npos) << rebuilt;
+  EXPECT_NE(rebuilt.find("<File>Name_30Nov04_235959_02.xml</File>"), std::string::npos);
+  EXPECT_LT(rebuilt.find("<File>Shift"), rebuilt.find("<File>Name_"));
+
+  // Filed in the other order: kept so.
+  std::string swapped = ReadBytes(index + ".bak");
+  swapped.insert(swapped.find("</Reports>"),
+                 "<Report><Name>Shift A&amp;B notes</Name><Timestamp>30 Nov 2004  23:59:59"
+                 "</Timestamp><File>Shift A&amp;B notes_30Nov04_235959.xml</File></Report>");
+  swapped.insert(swapped.find("<Report><Name>Shift"),
+                 "<Report><Name>Name</Name><Timestamp>30 Nov 2004  23:59:59</Timestamp>"
+                 "<File>Name_30Nov04_235959_02.xml</File></Report>");
+  WriteBytes(index, swapped);
+  ASSERT_TRUE(ReindexMonth(month, out, &error)) << error;
+  EXPECT_EQ(ReadBytes(index), swapped);
+  EXPECT_NE(out.str().find("nothing to do"), std::string::npos) << out.str();
+  EXPECT_FALSE(fs::exists(index + ".bak2"));
 }
 
 TEST(ReindexMonthTest, KeepsABrokenIndexAsBackup) {
@@ -109,16 +192,11 @@ TEST(ReindexMonthTest, KeepsABrokenIndexAsBackup) {
 TEST(ReindexMonthTest, RefusesAndChangesNothing) {
   SampleArchive archive;
   fs::create_directory(archive / "2005/Feb");
-  WriteBytes(archive / "2004/Dec/dir.xml", "broken");
-  WriteBytes(archive / "2004/Dec/dir.xml.tmp77_3", "<?xml");
   std::ostringstream out;
   std::string error;
   EXPECT_FALSE(ReindexMonth(archive / "2005/Feb", out, &error));
   EXPECT_EQ(error, "no reports in " + archive / "2005/Feb" + "; nothing changed");
-  EXPECT_FALSE(ReindexMonth(archive / "2004/Dec", out, &error));
-  EXPECT_NE(error.find("a service is writing"), std::string::npos) << error;
-  EXPECT_EQ(ReadBytes(archive / "2004/Dec/dir.xml"), "broken");
-  EXPECT_FALSE(fs::exists(archive / "2004/Dec/dir.xml.bak"));
+  EXPECT_FALSE(fs::exists(archive / "2005/Feb/dir.xml"));
   EXPECT_FALSE(ReindexMonth(archive.path(), out, &error));
 }
 

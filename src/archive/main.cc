@@ -1,12 +1,14 @@
 // QuellorArchive: verifies and rebuilds month indexes, searches the reports'
 // printed lines, and serves a read-only web view of a data folder.
 
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cstdlib>
+#include <cstdio>
 #include <iostream>
-#include <map>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "archive/archive_server.h"
 #include "archive/reindex.h"
@@ -17,106 +19,186 @@
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage: QuellorArchive verify DATA_FOLDER\n"
-    "       QuellorArchive reindex MONTH_FOLDER\n"
-    "       QuellorArchive search DATA_FOLDER TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd]\n"
-    "                             [--journal NAME] [--regex]\n"
-    "       QuellorArchive serve DATA_FOLDER [--listen 127.0.0.1:8080]\n";
-
-int Usage(const std::string& problem) {
-  std::cerr << "QuellorArchive: " << problem << "\n" << kUsage;
-  return 2;
-}
+// The exit codes scripts rely on: 0 done and found, 1 nothing found (or
+// problems found by verify), 2 wrong arguments or an error.
+constexpr int kFound = 0, kNotFound = 1, kError = 2;
 
 int Fail(const std::string& problem) {
   std::cerr << "QuellorArchive: " << problem << "\n";
-  return 1;
+  return kError;
 }
 
-// The "--name value" options and "--flag" switches after the positional
-// arguments; false when one is unknown or lacks its value.
-bool ReadOptions(const std::vector<std::string>& args, size_t first,
-                 const std::vector<std::string>& with_value,
-                 std::map<std::string, std::string>* options) {
-  for (size_t i = first; i < args.size(); ++i) {
-    const bool valued =
-        std::find(with_value.begin(), with_value.end(), args[i]) != with_value.end();
-    if (valued && i + 1 < args.size()) {
-      (*options)[args[i]] = args[i + 1];
-      ++i;
-    } else if (args[i] == "--regex") {
-      (*options)[args[i]];  // a switch: present, no value
+// text as a JSON string.
+std::string Json(std::string_view text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += {'\\', static_cast<char>(c)};
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
     } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+struct SearchOptions {
+  std::string folder;
+  SearchQuery query;
+  std::string from, to;
+  bool list = false, count = false, json = false;
+};
+
+// The query's dates from the options; false with the reason when one is no
+// date or they are the wrong way round.
+bool ReadDates(SearchOptions* o, std::string* error) {
+  for (auto [text, day, name] :
+       {std::tuple(&o->from, &o->query.from, "--from"), std::tuple(&o->to, &o->query.to, "--to")}) {
+    if (!text->empty() && !ParseDay(*text, day)) {
+      *error = std::string(name) + " " + *text + ": not a date (yyyy-mm-dd)";
       return false;
     }
+  }
+  const auto day = [](const LocalTime& t) { return std::tuple(t.year, t.month, t.day); };
+  if (day(o->query.from) > day(o->query.to)) {
+    *error = "--from " + o->from + " is after --to " + o->to;
+    return false;
   }
   return true;
 }
 
-int Search(const std::vector<std::string>& args) {
-  std::map<std::string, std::string> options;
-  if (args.size() < 3 || !ReadOptions(args, 3, {"--from", "--to", "--journal"}, &options)) {
-    return Usage("search needs a data folder, a text and known options");
-  }
-  SearchQuery query;
-  query.text = args[2];
-  query.regex = options.contains("--regex");
-  query.journal = options["--journal"];
-  if ((options.contains("--from") && !ParseDay(options["--from"], &query.from)) ||
-      (options.contains("--to") && !ParseDay(options["--to"], &query.to))) {
-    return Usage("dates are written yyyy-mm-dd");
-  }
-  size_t hits = 0;
-  std::string error;
-  const bool done = SearchArchive(
-      args[1], query,
-      [&](const SearchHit& hit) {
-        std::cout << hit.timestamp << "  " << hit.file << ": " << hit.line << "\n";
-        ++hits;
-        return true;
-      },
-      &error);
-  if (!done) return Fail(error);
-  return hits > 0 ? 0 : 1;
+// Where hit's file opens from the current folder.
+std::string HitPath(const std::string& folder, const SearchHit& hit) {
+  std::string relative = hit.file;
+  std::replace(relative.begin(), relative.end(), '/', PathSeparator());
+  return JoinPath(folder, relative);
 }
 
-int Serve(const std::vector<std::string>& args) {
-  std::map<std::string, std::string> options{{"--listen", "127.0.0.1:8080"}};
-  if (!ReadOptions(args, 2, {"--listen"}, &options) || options.contains("--regex")) {
-    return Usage("serve takes a data folder and --listen HOST:PORT");
+// Writes one hit as the options ask; file_done: a hit of this file was
+// written already.
+void WriteHit(const SearchOptions& o, const SearchHit& hit, bool file_done) {
+  const std::string path = HitPath(o.folder, hit);
+  if (o.list) {
+    if (file_done) return;
+    std::cout << (o.json ? "{\"file\":" + Json(path) + "}" : path) << "\n";
+  } else if (o.json) {
+    std::cout << "{\"timestamp\":" << Json(hit.timestamp) << ",\"file\":" << Json(path)
+              << ",\"line\":" << Json(hit.line) << "}\n";
+  } else {
+    std::cout << hit.timestamp << "  " << path << ": " << hit.line << "\n";
   }
-  const std::string listen = options["--listen"];
+}
+
+int Search(SearchOptions& o) {
+  std::string error;
+  if (!FolderExists(o.folder)) return Fail("no folder " + o.folder);
+  if (!ReadDates(&o, &error)) return Fail(error);
+  // Progress only where someone watches it: never into a script's capture.
+  const bool progress = isatty(fileno(stderr)) != 0;
+  size_t lines = 0;
+  std::string last_file;
+  const bool searched = SearchArchive(
+      o.folder, o.query,
+      [&](const SearchHit& hit) {
+        ++lines;
+        if (!o.count) WriteHit(o, hit, hit.file == last_file);
+        last_file = hit.file;
+        return true;
+      },
+      &error,
+      [&](const std::string& month) {
+        if (progress) std::cerr << "\rsearching " << month << " " << std::flush;
+      });
+  if (progress) std::cerr << "\r                    \r" << std::flush;
+  if (!searched) return Fail(error);
+  if (o.count)
+    std::cout << (o.json ? "{\"count\":" + std::to_string(lines) + "}" : std::to_string(lines))
+              << "\n";
+  return lines > 0 ? kFound : kNotFound;
+}
+
+int Verify(const std::string& folder) {
+  size_t problems = 0;
+  std::string error;
+  if (!VerifyArchive(folder, std::cout, &problems, &error)) return Fail(error);
+  return problems == 0 ? kFound : kNotFound;
+}
+
+int Reindex(const std::string& folder) {
+  std::string error;
+  return ReindexMonth(folder, std::cout, &error) ? kFound : Fail(error);
+}
+
+int Serve(const std::string& folder, const std::string& listen) {
   const size_t colon = listen.rfind(':');
-  if (colon == std::string::npos || colon < 1) return Usage("--listen takes HOST:PORT");
+  if (colon == std::string::npos || colon < 1) return Fail("--listen takes HOST:PORT");
   std::string host = listen.substr(0, colon);
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
   const int port = std::atoi(listen.c_str() + colon + 1);
-  if (port <= 0 || port > 65535) return Usage("--listen takes HOST:PORT");
-  ArchiveServer server(args[1]);
+  if (port <= 0 || port > 65535) return Fail("--listen takes HOST:PORT");
+  ArchiveServer server(folder);
   if (!server.Bind(host, port)) return Fail("cannot listen on " + listen);
-  std::cout << "serving " << args[1] << " on http://" << listen << "/ (read-only)" << std::endl;
-  return server.Run() ? 0 : Fail("serving stopped");
+  std::cout << "serving " << folder << " on http://" << listen << "/ (read-only)" << std::endl;
+  return server.Run() ? kFound : Fail("serving stopped");
 }
 
-int Run(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("a command and a folder are needed");
-  const std::string& command = args[0];
-  if (!FolderExists(args[1])) return Fail("no folder " + args[1]);
-  if (command == "verify" && args.size() == 2)
-    return VerifyArchive(args[1], std::cout) == 0 ? 0 : 1;
-  if (command == "reindex" && args.size() == 2) {
-    std::string error;
-    return ReindexMonth(args[1], std::cout, &error) ? 0 : Fail(error);
+CLI::App* AddSearch(CLI::App& app, SearchOptions* o) {
+  CLI::App* search = app.add_subcommand(
+      "search", "Print the printed lines of the reports that hold TEXT, newest first.");
+  search->add_option("DATA_FOLDER", o->folder, "The service's data folder")->required();
+  search->add_option("TEXT", o->query.text, "The text to find (UTF-8)")->required();
+  search->add_option("--from", o->from, "Reports filed on or after this day (yyyy-mm-dd)");
+  search->add_option("--to", o->to, "Reports filed on or before this day (yyyy-mm-dd)");
+  search->add_option("--journal", o->query.journal, "Reports of this name only");
+  search->add_flag("--regex", o->query.regex, "TEXT is a regular expression (ECMAScript)");
+  search->add_flag("-i,--ignore-case", o->query.ignore_case, "Ignore the case of ASCII letters");
+  search->add_flag("-w,--word", o->query.whole_words, "Match whole words only");
+  search->add_flag("-l,--files", o->list, "Print each report file with a match, once");
+  search->add_flag("-c,--count", o->count, "Print the number of matching lines only");
+  search->add_flag("--json", o->json, "Print one JSON object a line");
+  return search;
+}
+
+int Run(int argc, char** argv) {
+  CLI::App app(
+      "Checks, rebuilds, searches and serves the reports in a QuellorService data "
+      "folder.\nExit codes: 0 done (found), 1 nothing found or problems found, 2 wrong "
+      "arguments or an error.",
+      "QuellorArchive");
+  app.set_version_flag("--version", "QuellorArchive " QUELLOR_VERSION);
+  app.require_subcommand(1);
+  std::string folder, listen = "127.0.0.1:8080";
+  CLI::App* verify = app.add_subcommand("verify", "Check every month folder; 1 when any problem");
+  verify->add_option("DATA_FOLDER", folder, "The service's data folder")->required();
+  CLI::App* reindex = app.add_subcommand("reindex", "Rebuild a month's dir.xml from its reports");
+  reindex->add_option("MONTH_FOLDER", folder, "A DATA_FOLDER/YEAR/Mon folder")->required();
+  SearchOptions search_options;
+  CLI::App* search = AddSearch(app, &search_options);
+  CLI::App* serve = app.add_subcommand("serve", "Serve a read-only web view of the reports");
+  serve->add_option("DATA_FOLDER", folder, "The service's data folder")->required();
+  serve->add_option("--listen", listen, "HOST:PORT to listen on")->capture_default_str();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // Help and version go to standard output with 0, mistakes to standard
+    // error with 2.
+    return app.exit(e) == 0 ? kFound : kError;
   }
-  if (command == "search") return Search(args);
-  if (command == "serve") return Serve(args);
-  return Usage("unknown command or arguments");
+  if (search->parsed()) return Search(search_options);
+  if (!FolderExists(folder)) return Fail("no folder " + folder);
+  if (verify->parsed()) return Verify(folder);
+  if (reindex->parsed()) return Reindex(folder);
+  return Serve(folder, listen);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   InitMonthNames();
-  return Run(std::vector<std::string>(argv + 1, argv + argc));
+  // Report names and time stamps as the service writes them here.
+  SetRegional(ReadSystemRegionalSettings());
+  return Run(argc, argv);
 }

@@ -1,9 +1,13 @@
 #include "archive/reindex.h"
 
+#include <algorithm>
+#include <map>
 #include <vector>
 
 #include "archive/archive.h"
 #include "output/report_index.h"
+#include "output/report_path.h"
+#include "output/well_formed_xml.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -16,21 +20,20 @@ std::string FreeBackupPath(const std::string& index_path) {
   return candidate;
 }
 
-// The report files of month, oldest first; false with the reason when the
-// folder must not or need not be reindexed.
-bool CollectReports(const MonthFolder& month, std::ostream& out, std::vector<ReportFile>* reports,
+// The report files of month, oldest first, each with a name the index can
+// hold; false with the reason when there are none.
+bool CollectReports(const MonthFolder& month, std::ostream& out, std::vector<ReportPath>* reports,
                     std::string* error) {
-  const MonthFiles files = ListMonthFiles(month.path);
-  const std::string active = ActiveTemporaryFile(month.path, files);
-  if (!active.empty()) {
-    *error = "a service is writing in " + month.path + " (" + active +
-             "); nothing changed, try again later";
-    return false;
-  }
   std::vector<std::string> skipped;
-  *reports = ReportFiles(month, files.xml, &skipped);
+  *reports = ReportFiles(month, ListMonthFiles(month.path).xml, &skipped);
   for (const std::string& file : skipped)
     out << "left out " << file << ": not a report file name\n";
+  std::erase_if(*reports, [&](const ReportPath& report) {
+    // Control characters or bytes that are not UTF-8 cannot stand in XML.
+    const bool storable = IsWellFormedXml(IndexText({IndexEntryOf(report)}));
+    if (!storable) out << "left out " << report.Xml() << ": its name cannot stand in dir.xml\n";
+    return !storable;
+  });
   if (reports->empty()) {
     *error = "no reports in " + month.path + "; nothing changed";
     return false;
@@ -38,20 +41,41 @@ bool CollectReports(const MonthFolder& month, std::ostream& out, std::vector<Rep
   return true;
 }
 
-// Keeps old (the bytes of index_path) as a backup, then replaces the index
-// with text unless it changed meanwhile.
-bool ReplaceIndex(const std::string& index_path, const std::string& old, const std::string& text,
-                  std::ostream& out, std::string* error) {
-  const std::string backup = FreeBackupPath(index_path);
-  std::string now;
-  if (!WriteFileReplacing(backup, old, error) || !ReadWholeFile(index_path, &now, error)) {
-    return false;
+// reports in filing order: those the old index lists in its order, the
+// others each put before the first one filed after it.
+std::vector<ReportPath> FilingOrder(const std::vector<ReportPath>& reports,
+                                    const std::vector<IndexEntry>& old_entries) {
+  std::map<std::string, const ReportPath*> unlisted;
+  for (const ReportPath& report : reports) unlisted.emplace(IndexEntryOf(report).file, &report);
+  std::vector<ReportPath> ordered;
+  for (const IndexEntry& entry : old_entries) {
+    const auto found = unlisted.find(entry.file);
+    if (found == unlisted.end()) continue;
+    ordered.push_back(*found->second);
+    unlisted.erase(found);
   }
-  if (now != old) {
-    *error = index_path + " changed meanwhile (a service is writing there); it was left as it is";
-    return false;
+  for (const ReportPath& report : reports) {  // oldest first
+    if (!unlisted.contains(IndexEntryOf(report).file)) continue;
+    const auto later = std::find_if(ordered.begin(), ordered.end(), [&](const ReportPath& other) {
+      return FiledBefore(report, other);
+    });
+    ordered.insert(later, report);
   }
-  out << "old index kept as " << backup << "\n";
+  return ordered;
+}
+
+// Keeps the index at index_path, when there is one, as a backup and
+// replaces it with text.
+bool ReplaceIndex(const std::string& index_path, const std::string& text, std::ostream& out,
+                  std::string* error) {
+  std::string old;
+  if (FileExists(index_path)) {
+    const std::string backup = FreeBackupPath(index_path);
+    if (!ReadWholeFile(index_path, &old, error) || !WriteFileReplacing(backup, old, error)) {
+      return false;
+    }
+    out << "old index kept as " << backup << "\n";
+  }
   return WriteFileReplacing(index_path, text, error);
 }
 
@@ -63,21 +87,29 @@ bool ReindexMonth(const std::string& month_folder, std::ostream& out, std::strin
     *error = month_folder + " is not a YEAR/Mon folder of a data folder";
     return false;
   }
-  std::vector<ReportFile> reports;
-  if (!CollectReports(month, out, &reports, error)) return false;
-  const std::string text = IndexText(EntriesOf(reports));
-  const std::string index_path = JoinPath(month.path, "dir.xml");
-  if (FileExists(index_path)) {
-    std::string old;
-    if (!ReadWholeFile(index_path, &old, error)) return false;
-    if (old == text) {
-      out << index_path << " already lists the " << reports.size() << " reports; nothing changed\n";
-      return true;
-    }
-    if (!ReplaceIndex(index_path, old, text, out, error)) return false;
-  } else if (!WriteFileReplacing(index_path, text, error)) {
+  const std::string index_path = JoinPath(month.path, kIndexFileName);
+  // A service filing meanwhile waits, then adds its report unless listed.
+  const FileLock lock(IndexLockPath(index_path));
+  if (!lock.held()) {
+    *error = "cannot lock " + IndexLockPath(index_path) + "; nothing changed";
     return false;
   }
+  std::vector<ReportPath> reports;
+  if (!CollectReports(month, out, &reports, error)) return false;
+  std::vector<IndexEntry> old_entries;
+  std::string ignored;
+  const bool readable = ReadIndex(index_path, &old_entries, &ignored);
+  const std::vector<IndexEntry> entries = EntriesOf(FilingOrder(reports, old_entries));
+  if (readable && old_entries == entries) {
+    out << index_path << " already lists the " << reports.size() << " reports; nothing to do\n";
+    return true;
+  }
+  const std::string text = IndexText(entries);
+  if (!IsWellFormedXml(text)) {
+    *error = "the rebuilt index would not be well-formed XML; nothing changed";
+    return false;
+  }
+  if (!ReplaceIndex(index_path, text, out, error)) return false;
   out << index_path << " rebuilt with " << reports.size() << " reports\n";
   return true;
 }

@@ -1,6 +1,8 @@
 #include "archive/search.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <regex>
@@ -65,14 +67,20 @@ class LineMatcher {
  public:
   explicit LineMatcher(const SearchQuery& query)
       : query_(query),
-        escaped_(EscapeXml(query.text)),
+        needle_(Utf8ToCodePage(query.text)),
+        escaped_(EscapeXml(needle_)),
         searcher_(escaped_.begin(), escaped_.end()) {
-    if (query.regex) regex_.assign(query.text, std::regex::ECMAScript | std::regex::optimize);
+    if (UsesRegex()) {
+      std::string pattern = query.regex ? query.text : RegexOfLiteral(query.text);
+      if (query.whole_words) pattern = "(?:^|\\W)(?:" + pattern + ")(?!\\w)";
+      regex_.assign(pattern, std::regex::ECMAScript | std::regex::optimize |
+                                 (query.ignore_case ? std::regex::icase : std::regex::ECMAScript));
+    }
   }
 
   // Calls emit for each matching line of document, in order.
   void Scan(std::string_view document, const std::function<void(std::string&&)>& emit) const {
-    if (query_.regex || query_.text.empty()) return ScanEveryLine(document, emit);
+    if (UsesRegex() || query_.text.empty()) return ScanEveryLine(document, emit);
     // A printed line holds the text only where the file holds its escaped
     // form: only lines around such places are decoded and compared.
     size_t checked = std::string_view::npos;
@@ -84,8 +92,8 @@ class LineMatcher {
       ++at;
       if (open == std::string_view::npos || open == checked) continue;
       checked = open;
-      std::string line = PrintedLine(LineText(document, open));
-      if (line.find(query_.text) != std::string::npos) emit(std::move(line));
+      const std::string line = PrintedLine(LineText(document, open));
+      if (line.find(needle_) != std::string::npos) emit(CodePageToUtf8(line));
     }
   }
 
@@ -94,20 +102,31 @@ class LineMatcher {
                      const std::function<void(std::string&&)>& emit) const {
     for (size_t open = document.find(kLineTag); open != std::string_view::npos;
          open = document.find(kLineTag, open + 1)) {
-      std::string line = PrintedLine(LineText(document, open));
-      const bool match = query_.regex ? std::regex_search(line, regex_)
-                                      : line.find(query_.text) != std::string::npos;
-      if (match) emit(std::move(line));
+      std::string line = CodePageToUtf8(PrintedLine(LineText(document, open)));
+      if (!UsesRegex() || std::regex_search(line, regex_)) emit(std::move(line));
     }
   }
 
+  bool UsesRegex() const { return query_.regex || query_.ignore_case || query_.whole_words; }
+
+  // The expression that matches text literally.
+  static std::string RegexOfLiteral(const std::string& text) {
+    std::string pattern;
+    for (char c : text) {
+      if (c != '\0' && std::strchr("\\^$.|?*+()[]{}", c) != nullptr) pattern += '\\';
+      pattern += c;
+    }
+    return pattern;
+  }
+
   const SearchQuery& query_;
+  const std::string needle_;  // the text in the reports' code page
   const std::string escaped_;
   const std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher_;
   std::regex regex_;
 };
 
-bool Wanted(const SearchQuery& query, const ReportFile& report) {
+bool Wanted(const SearchQuery& query, const ReportPath& report) {
   return (query.journal.empty() || report.name == query.journal) &&
          Day(report.time) >= Day(query.from) && Day(report.time) <= Day(query.to);
 }
@@ -116,16 +135,17 @@ bool Wanted(const SearchQuery& query, const ReportFile& report) {
 // to stop.
 bool SearchMonth(const MonthFolder& month, const SearchQuery& query, const LineMatcher& matcher,
                  const std::function<bool(const SearchHit&)>& on_hit) {
-  const std::vector<ReportFile> reports =
+  const std::vector<ReportPath> reports =
       ReportFiles(month, ListMonthFiles(month.path).xml, nullptr);
   std::string document, ignored;
   bool go_on = true;
   for (auto report = reports.rbegin(); go_on && report != reports.rend(); ++report) {
     if (!Wanted(query, *report) ||
-        !ReadWholeFile(JoinPath(month.path, report->file), &document, &ignored)) {
+        !ReadWholeFile(JoinPath(month.path, report->Xml()), &document, &ignored)) {
       continue;
     }
-    SearchHit hit{FormatTimestamp(report->time), month.relative + "/" + report->file, ""};
+    const IndexEntry entry = IndexEntryOf(*report);
+    SearchHit hit{entry.timestamp, month.relative + "/" + entry.file, ""};
     matcher.Scan(document, [&](std::string&& line) {
       hit.line = std::move(line);
       go_on = go_on && on_hit(hit);
@@ -141,11 +161,15 @@ bool ParseDay(const std::string& day, LocalTime* t) {
   std::smatch parts;
   if (!std::regex_match(day, parts, kDay)) return false;
   *t = LocalTime{std::stoi(parts[1]), std::stoi(parts[2]), std::stoi(parts[3])};
-  return t->month >= 1 && t->month <= 12 && t->day >= 1 && t->day <= 31;
+  const std::chrono::year_month_day date{std::chrono::year(t->year),
+                                         std::chrono::month(static_cast<unsigned>(t->month)),
+                                         std::chrono::day(static_cast<unsigned>(t->day))};
+  return date.ok();
 }
 
 bool SearchArchive(const std::string& data_folder, const SearchQuery& query,
-                   const std::function<bool(const SearchHit&)>& on_hit, std::string* error) {
+                   const std::function<bool(const SearchHit&)>& on_hit, std::string* error,
+                   const std::function<void(const std::string&)>& on_month) {
   std::unique_ptr<LineMatcher> matcher;
   try {
     matcher = std::make_unique<LineMatcher>(query);
@@ -156,6 +180,7 @@ bool SearchArchive(const std::string& data_folder, const SearchQuery& query,
   for (const MonthFolder& month : ListMonths(data_folder)) {
     const LocalTime first{month.year, month.month, 1}, last{month.year, month.month, 31};
     if (Day(last) < Day(query.from) || Day(first) > Day(query.to)) continue;
+    if (on_month) on_month(month.relative);
     if (!SearchMonth(month, query, *matcher, on_hit)) break;
   }
   return true;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "output/filing_steps.h"
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 #include "output/well_formed_xml.h"
 #include "platform/file_system.h"
@@ -29,9 +30,9 @@ bool WriteFile(const std::string& path, const std::string& data, std::string* re
 
 // The text of an index created by its month's first report.
 std::string NewIndexText(const IndexEntry& entry) {
-  return "<?xml version=\"1.0\"?>\r\n<Reports>\r\n<Report>\r\n<Name>" + entry.name +
-         "</Name>\r\n<Timestamp>" + entry.timestamp + "</Timestamp>\r\n<File>" + entry.file +
-         "</File>\r\n</Report>\r\n</Reports>\r\n\r\n";
+  return "<?xml version=\"1.0\"?>\r\n<Reports>\r\n<Report>\r\n<Name>" + EscapeXml(entry.name) +
+         "</Name>\r\n<Timestamp>" + EscapeXml(entry.timestamp) + "</Timestamp>\r\n<File>" +
+         EscapeXml(entry.file) + "</File>\r\n</Report>\r\n</Reports>\r\n\r\n";
 }
 
 // Collects what pugixml writes.
@@ -119,37 +120,49 @@ SavedIndexCopy& LastSaved() {
   return last;
 }
 
-// Loads the index at path, appends the entry (single_byte instead, when
-// given, to an index that is not UTF-8) and writes it back. An index that
-// cannot be read or parsed is left as it is.
-bool AppendToIndex(const std::string& path, const IndexEntry& entry, const IndexEntry* single_byte,
-                   std::string* reason) {
-  std::string loaded, error;
-  if (!ReadWholeFile(path, &loaded, &error)) {
+// Reads the index at path into *loaded and *document; false with the reason
+// when it cannot be read or is not well-formed XML.
+bool LoadIndex(const std::string& path, std::string* loaded, pugi::xml_document* document,
+               std::string* reason) {
+  std::string error;
+  if (!ReadWholeFile(path, loaded, &error)) {
     *reason = "cannot read '" + path + "': " + error;
     return false;
   }
   // The DOM library takes documents that are not well-formed (and stops at
   // a NUL byte): what it would write back could lose entries.
-  SavedIndexCopy& last = LastSaved();
-  if ((path != last.path || loaded != last.text) && !IsWellFormedXml(loaded)) {
+  const SavedIndexCopy& last = LastSaved();
+  if ((path != last.path || *loaded != last.text) && !IsWellFormedXml(*loaded)) {
     *reason = "'" + path + "' is not well-formed XML";
     return false;
   }
-  pugi::xml_document document;
-  pugi::xml_parse_result result =
-      document.load_buffer(loaded.data(), loaded.size(), kIndexParseOptions, pugi::encoding_utf8);
+  pugi::xml_parse_result result = document->load_buffer(loaded->data(), loaded->size(),
+                                                        kIndexParseOptions, pugi::encoding_utf8);
   if (!result) {
     *reason = "'" + path + "' cannot be loaded: " + result.description() + " at offset " +
               std::to_string(result.offset);
     return false;
   }
+  return true;
+}
+
+// Loads the index at path, appends the entry (single_byte instead, when
+// given, to an index that is not UTF-8) and writes it back. An index that
+// cannot be read or parsed is left as it is.
+bool AppendToIndex(const std::string& path, const IndexEntry& entry, const IndexEntry* single_byte,
+                   std::string* reason) {
+  std::string loaded;
+  pugi::xml_document document;
+  if (!LoadIndex(path, &loaded, &document, reason)) return false;
   const bool own_code_page = single_byte != nullptr && !IsUtf8(loaded);
-  pugi::xml_node appended =
-      AppendEntry(document.document_element(), own_code_page ? *single_byte : entry);
+  const IndexEntry& added = own_code_page ? *single_byte : entry;
+  // Listed by another writer (a rebuild of the index) after this report's
+  // files were in place.
+  if (loaded.find("<File>" + EscapeXml(added.file) + "</File>") != std::string::npos) return true;
+  pugi::xml_node appended = AppendEntry(document.document_element(), added);
   std::string saved = SavedIndex(loaded, document, appended);
   if (!WriteFile(path, saved, reason)) return false;
-  last = {path, std::move(saved)};
+  LastSaved() = {path, std::move(saved)};
   return true;
 }
 
@@ -160,6 +173,7 @@ void UpdateReportIndex(const std::string& index_path, const std::string& report_
                        const IndexEntry* single_byte) {
   LogFailure("Report '" + report_name + "' (" + xml_file_name + ") not indexed: ",
              [&](std::string* reason) {
+               const FileLock lock(IndexLockPath(index_path));
                const IndexEntry entry{report_name, timestamp, xml_file_name};
                if (FileExists(index_path)) {
                  return AppendToIndex(index_path, entry, single_byte, reason);
@@ -168,10 +182,27 @@ void UpdateReportIndex(const std::string& index_path, const std::string& report_
              });
 }
 
-IndexEntry IndexEntryOf(const std::string& report_name, const LocalTime& t,
-                        const std::string& clash_suffix, TextEncoding encoding) {
-  return {report_name, FormatTimestamp(t, encoding),
-          report_name + "_" + FormatFileTime(t, encoding) + clash_suffix + ".xml"};
+std::string IndexLockPath(const std::string& index_path) { return index_path + ".lock"; }
+
+IndexEntry IndexEntryOf(const ReportPath& path, TextEncoding encoding) {
+  // The index is UTF-8 whatever the system's encoding: the regional month in
+  // its time stamp and file name is written in that form. A report filed
+  // under English settings was stamped in English.
+  const TextEncoding stamp = SpeltInEnglish(path) ? TextEncoding::kEnglish : encoding;
+  return {path.name, FormatTimestamp(path.time, stamp),
+          Respelt(path, TextEncoding::kLocal, encoding).Xml()};
+}
+
+bool ReadIndex(const std::string& path, std::vector<IndexEntry>* entries, std::string* error) {
+  std::string loaded;
+  pugi::xml_document document;
+  if (!LoadIndex(path, &loaded, &document, error)) return false;
+  entries->clear();
+  for (pugi::xml_node report : document.document_element().children("Report")) {
+    entries->push_back(
+        {report.child_value("Name"), report.child_value("Timestamp"), report.child_value("File")});
+  }
+  return true;
 }
 
 std::string IndexText(const std::vector<IndexEntry>& entries) {

@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "output/text_helpers.h"
-#include "platform/clock.h"
+#include "output/report_path.h"
 
 // A month's index of reports, dir.xml: one Report entry (Name, Timestamp,
 // File) per filed report, appended in filing order.
@@ -16,24 +15,34 @@ struct IndexEntry {
   std::string name;
   std::string timestamp;
   std::string file;
+
+  bool operator==(const IndexEntry&) const = default;
 };
 
 // Creates index_path with its first entry, or appends a Report entry to the
-// index there. An index that cannot be loaded is left untouched. Never
-// throws; a failure is logged. An index that is not UTF-8 was written in
-// the system's single-byte code page: it gets the entry in that form,
-// single_byte (when given), so that no index ends in two encodings.
+// index there unless it lists that file already. An index that cannot be
+// loaded is left untouched. Waits for the index lock and holds it
+// throughout. Never throws; a failure is logged. An index that is not UTF-8
+// was written in the system's single-byte code page: it gets the entry in
+// that form, single_byte (when given), so that no index ends in two
+// encodings.
 void UpdateReportIndex(const std::string& index_path, const std::string& report_name,
                        const std::string& timestamp, const std::string& xml_file_name,
                        const IndexEntry* single_byte = nullptr);
 
-// The entry of a report filed at t as report_name_ddmmmyy_hhnnss +
-// clash_suffix ("" or "_N") + ".xml": time stamp and file name in UTF-8, as
-// the index holds them whatever the system's encoding (or in the system's
-// own, for an index written in it).
-IndexEntry IndexEntryOf(const std::string& report_name, const LocalTime& t,
-                        const std::string& clash_suffix,
-                        TextEncoding encoding = TextEncoding::kUtf8);
+// The lock file beside the index at index_path: whoever reads, changes and
+// replaces that index holds a FileLock on it meanwhile.
+std::string IndexLockPath(const std::string& index_path);
+
+// The entry of the report whose files are named path (its month spelt in the
+// system's encoding): time stamp and file name in UTF-8, as the index holds
+// them whatever the system's encoding (or in the system's own, for an index
+// written in it).
+IndexEntry IndexEntryOf(const ReportPath& path, TextEncoding encoding = TextEncoding::kUtf8);
+
+// The entries of the index at path, as UpdateReportIndex reads it. False with
+// the reason when it cannot be read or is not well-formed XML.
+bool ReadIndex(const std::string& path, std::vector<IndexEntry>* entries, std::string* error);
 
 // The bytes of the index that UpdateReportIndex leaves after filing entries
 // one by one, in this order, into a month without an index. "" when there are

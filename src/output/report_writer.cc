@@ -7,6 +7,7 @@
 
 #include "output/filing_steps.h"
 #include "output/report_index.h"
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
 
@@ -34,9 +35,17 @@ void AppendXmlLines(std::string_view escaped, std::string* xml) {
 }
 
 constexpr char kHtmlTail[] = "</pre></body></html>\r\n";
+constexpr char kXmlHead[] = "<?xml version=\"1.0\"?>\r\n<Report><Line>\r\n";
 
 std::string HtmlHead(const std::string& report_name) {
   return "<html><head><title>" + report_name + "</title></head><body><pre>";
+}
+
+// The end of the XML document. A final CR LF of the text closes the last
+// Line element; "</Report>" then stands on a line of its own instead of
+// following the last line.
+const char* XmlTail(bool final_break) {
+  return final_break ? "</Line>\r\n</Report>\r\n" : "</Line></Report>\r\n";
 }
 
 // Writes the HTML page (the escaped text as preformatted text) and the XML
@@ -52,9 +61,7 @@ bool WriteReportFiles(const std::string& html_path, const std::string& xml_path,
   ReplacingFile html(html_path);
   ReplacingFile xml(xml_path);
   html.Append(HtmlHead(report_name));
-  xml.Append("<?xml version=\"1.0\"?>\r\n<Report><Line>\r\n");
-  // A final CR LF closes the last Line element; "</Report>" then stands on a
-  // line of its own instead of following the last line.
+  xml.Append(kXmlHead);
   const bool final_break = text.ends_with(kCrLf);
   std::string lines;
   for (size_t start = 0, end; start < text.size(); start = end) {
@@ -69,7 +76,7 @@ bool WriteReportFiles(const std::string& html_path, const std::string& xml_path,
     xml.Append(lines);
   }
   html.Append(kHtmlTail);
-  xml.Append(final_break ? "</Line>\r\n</Report>\r\n" : "</Line></Report>\r\n");
+  xml.Append(XmlTail(final_break));
   return Committed(&html, html_path, reason) && Committed(&xml, xml_path, reason);
 }
 
@@ -96,56 +103,45 @@ bool Holds(const std::string& path, const std::string& content) {
   return ReadWholeFile(path, &bytes, nullptr) && bytes == content;
 }
 
-// True when the index at path has an entry for xml_file_name (entries are
-// written without indentation inside the File element).
-bool IsIndexed(const std::string& index_path, const std::string& xml_file_name) {
-  std::string index;
-  return ReadWholeFile(index_path, &index, nullptr) &&
-         index.find("<File>" + xml_file_name + "</File>") != std::string::npos;
-}
-
-// stem, or stem_2, stem_3, ... : the first whose .htm and .xml are both free,
-// so that a report never replaces one filed in the same second. When
-// own_page is given, a stem whose .htm holds it is this report's own earlier
-// filing and is taken as well.
-std::string FreeStem(const std::string& folder, const std::string& stem,
-                     const std::string* own_page) {
-  std::string candidate = stem;
-  for (int n = 2; FileExists(JoinPath(folder, candidate + ".htm")) ||
-                  FileExists(JoinPath(folder, candidate + ".xml"));
+// The path of the report filed at t, or its _2, _3, ... form: the first
+// whose .htm and .xml are both free, so that a report never replaces one
+// filed in the same second. When own_page is given, a path whose .htm holds
+// it is this report's own earlier filing and is taken as well.
+ReportPath FreePath(const std::string& folder, const std::string& report_name, const LocalTime& t,
+                    const std::string* own_page) {
+  ReportPath candidate = NewReportPath(report_name, t, 1, TextEncoding::kLocal);
+  for (int n = 2; FileExists(JoinPath(folder, candidate.Htm())) ||
+                  FileExists(JoinPath(folder, candidate.Xml()));
        ++n) {
-    if (own_page && Holds(JoinPath(folder, candidate + ".htm"), *own_page)) break;
-    candidate = stem + "_" + std::to_string(n);
+    if (own_page && Holds(JoinPath(folder, candidate.Htm()), *own_page)) break;
+    candidate = NewReportPath(report_name, t, n, TextEncoding::kLocal);
   }
   return candidate;
 }
 
 // Writes the .htm then the .xml file and indexes the report, all named and
 // stamped with t. When resuming, the files and the index entry of an earlier
-// filing at t of the same text are kept and only what it lacks is written.
+// filing at t of the same text are kept and only what it lacks is written
+// (the index adds no second entry for a file).
 bool FileReport(const std::string& data_folder, const std::string& report_name,
                 const std::string& report_text, const LocalTime& t, bool resume,
                 std::string* reason) {
   const std::string year_folder = JoinPath(data_folder, std::to_string(t.year));
-  const std::string month_folder = JoinPath(year_folder, MonthNames().at(t.month - 1));
+  const std::string month_folder = MonthFolderPath(data_folder, t);
   if (!EnsureFolder(year_folder, reason) || !EnsureFolder(month_folder, reason)) return false;
   SweepOnce(month_folder);
   std::string own_page;
   if (resume) own_page = HtmlHead(report_name) + EscapeXml(report_text) + kHtmlTail;
-  const std::string name_and_time = report_name + "_" + FormatFileTime(t);
-  const std::string stem = FreeStem(month_folder, name_and_time, resume ? &own_page : nullptr);
-  const std::string xml_path = JoinPath(month_folder, stem + ".xml");
-  if (!FileExists(xml_path) && !WriteReportFiles(JoinPath(month_folder, stem + ".htm"), xml_path,
+  const ReportPath path = FreePath(month_folder, report_name, t, resume ? &own_page : nullptr);
+  const std::string xml_path = JoinPath(month_folder, path.Xml());
+  if (!FileExists(xml_path) && !WriteReportFiles(JoinPath(month_folder, path.Htm()), xml_path,
                                                  report_name, report_text, reason)) {
     return false;
   }
-  const std::string clash_suffix = stem.substr(name_and_time.size());
-  const IndexEntry entry = IndexEntryOf(report_name, t, clash_suffix);
-  const IndexEntry single_byte = IndexEntryOf(report_name, t, clash_suffix, TextEncoding::kLocal);
-  const std::string index_path = JoinPath(month_folder, "dir.xml");
-  if (!resume || !(IsIndexed(index_path, entry.file) || IsIndexed(index_path, single_byte.file))) {
-    UpdateReportIndex(index_path, entry.name, entry.timestamp, entry.file, &single_byte);
-  }
+  const IndexEntry entry = IndexEntryOf(path);
+  const IndexEntry single_byte = IndexEntryOf(path, TextEncoding::kLocal);
+  UpdateReportIndex(JoinPath(month_folder, kIndexFileName), entry.name, entry.timestamp, entry.file,
+                    &single_byte);
   return true;
 }
 
@@ -176,4 +172,20 @@ bool CompleteReportAt(const std::string& data_folder, const std::string& report_
         return FileReport(data_folder, report_name, report_text, t, true, why);
       },
       reason);
+}
+
+bool ReportXmlOfPage(const std::string& report_name, std::string_view page, std::string* xml) {
+  const std::string head = HtmlHead(report_name);
+  if (page.size() < head.size() + std::strlen(kHtmlTail) || !page.starts_with(head) ||
+      !page.ends_with(kHtmlTail)) {
+    return false;
+  }
+  std::string_view escaped =
+      page.substr(head.size(), page.size() - head.size() - std::strlen(kHtmlTail));
+  const bool final_break = escaped.ends_with(kCrLf);
+  if (final_break) escaped.remove_suffix(2);
+  *xml = kXmlHead;
+  AppendXmlLines(escaped, xml);
+  *xml += XmlTail(final_break);
+  return true;
 }

@@ -2,6 +2,7 @@
 #define QUELLOR_OUTPUT_REPORT_WRITER_H_
 
 #include <string>
+#include <string_view>
 
 #include "output/report_index.h"
 #include "platform/clock.h"
@@ -29,5 +30,10 @@ bool WriteReportAt(const std::string& data_folder, const std::string& report_nam
 bool CompleteReportAt(const std::string& data_folder, const std::string& report_name,
                       const std::string& report_text, const LocalTime& t,
                       std::string* reason = nullptr);
+
+// The .xml document that WriteReport writes beside page, the .htm page of
+// report_name. False when page is not such a page (cut short or changed at
+// its head or end).
+bool ReportXmlOfPage(const std::string& report_name, std::string_view page, std::string* xml);
 
 #endif  // QUELLOR_OUTPUT_REPORT_WRITER_H_

@@ -279,8 +279,8 @@ TEST_F(ReportWriterTest, ReadOnlyIndexIsLeftUnchangedAndLogged) {
   EXPECT_TRUE(FileExists(InMonth("SystemErrorJournal_24Jan05_195100.htm")));
   EXPECT_TRUE(FileExists(InMonth("SystemErrorJournal_24Jan05_195100.xml")));
   ExpectOneLogLineNaming({"SystemErrorJournal", InMonth("dir.xml")});
-  EXPECT_EQ(std::distance(fs::directory_iterator(data_ / "2005/Jan"), fs::directory_iterator{}), 5)
-      << "two reports and the index, no temporary file";
+  EXPECT_EQ(std::distance(fs::directory_iterator(data_ / "2005/Jan"), fs::directory_iterator{}), 6)
+      << "two reports, the index and its lock file, no temporary file";
 }
 
 TEST_F(ReportWriterTest, IndexSpoiledSinceTheLastUpdateIsLeftAlone) {
@@ -439,7 +439,7 @@ TEST_P(InterruptedFilingTest, IsCompletedWithoutASecondCopy) {
   EXPECT_TRUE(CompleteReportAt(data_.path(), kName, text, clock_.Now()));
   EXPECT_TRUE(FileExists(InMonth(kStem + ".xml")));
   EXPECT_EQ(IndexedFiles(), std::vector<std::string>{kStem + ".xml"});
-  EXPECT_EQ(FileNames(InMonth("")).size(), 3u) << "no second copy, no temporary";
+  EXPECT_EQ(FileNames(InMonth("")).size(), 4u) << "no second copy, no temporary (the index lock)";
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, InterruptedFilingTest, ::testing::Range(0, 4));

@@ -68,6 +68,26 @@ class ReplacingFile {
   unsigned long error_ = 0;  // errno or GetLastError() of the first failure
 };
 
+// An advisory lock on the file at path, which is created when absent: held
+// from construction to destruction. Construction waits while another holder
+// (another process, or another FileLock in this one) has it. Writers that
+// take it around a read-modify-rename of a file beside it exclude each
+// other; nothing stops a writer that does not take it.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path);
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock();
+
+  // False when the lock file could not be opened or locked (a folder that
+  // cannot be written): the holder then goes on without the lock.
+  bool held() const { return handle_ != -1; }
+
+ private:
+  intptr_t handle_ = -1;  // the platform's file descriptor or handle; -1: none
+};
+
 // The path of ReplacingFile's temporary file number n for path: path, ".tmp",
 // the id of the writing process, "_" and n, so that a leftover after a crash
 // is easy to attribute.

@@ -57,6 +57,11 @@ std::string Template() {
 SampleArchive::SampleArchive() {
   // Into a new folder: MinGW's copy refuses an existing one.
   fs::copy(Template(), path(), fs::copy_options::recursive);
+  // Filed long ago, not being filed now.
+  const auto written = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const auto& entry : fs::recursive_directory_iterator(path())) {
+    if (entry.is_regular_file()) fs::last_write_time(entry.path(), written);
+  }
 }
 
 ServedArchive::ServedArchive() : server_(archive_.path()) {

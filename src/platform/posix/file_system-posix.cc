@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -184,6 +185,25 @@ unsigned long ThisProcessId() { return static_cast<unsigned long>(getpid()); }
 bool ModifiedBeforeThisProcess(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 && info.st_mtime < kProcessStart;
+}
+
+FileLock::FileLock(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  int locked;
+  do {
+    locked = flock(fd, LOCK_EX);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    close(fd);
+    return;
+  }
+  handle_ = fd;
+}
+
+FileLock::~FileLock() {
+  // Closing the descriptor releases the lock.
+  if (handle_ != -1) close(static_cast<int>(handle_));
 }
 
 bool AppendToFile(const std::string& path, const std::string& data, std::string* error) {

@@ -156,6 +156,24 @@ bool ModifiedBeforeThisProcess(const std::string& path) {
          CompareFileTime(&info.ftLastWriteTime, &kProcessStart) < 0;
 }
 
+FileLock::FileLock(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  OVERLAPPED whole = {};
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+    CloseHandle(file);
+    return;
+  }
+  handle_ = reinterpret_cast<intptr_t>(file);
+}
+
+FileLock::~FileLock() {
+  // Closing the handle releases the lock.
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
 bool AppendToFile(const std::string& path, const std::string& data, std::string* error) {
   // Shared for reading, writing and deleting: the log may be read or removed
   // by others while the service runs.
