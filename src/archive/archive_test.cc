@@ -133,13 +133,15 @@ SearchQuery Query(const std::string& text, void (*set)(SearchQuery*) = nullptr) 
 std::vector<std::string> Hits(const SampleArchive& archive, const SearchQuery& query) {
   std::vector<std::string> hits;
   std::string error;
-  EXPECT_TRUE(SearchArchive(
+  EXPECT_TRUE(SearchReports(
       archive.path(), query,
-      [&](const SearchHit& hit) {
-        hits.push_back(hit.timestamp + "  " + hit.file + ": " + hit.line);
+      [&](const ReportHits& report) {
+        for (const SearchHit& hit : report.lines) {
+          hits.push_back(hit.timestamp + "  " + hit.file + ": " + hit.line);
+        }
         return true;
       },
-      &error))
+      nullptr, &error))
       << error;
   return hits;
 }
@@ -181,9 +183,9 @@ TEST(SearchArchiveTest, FindsPrintedLinesWithinTheFilters) {
 TEST(SearchArchiveTest, RefusesAnInvalidExpression) {
   SampleArchive archive;
   std::string error;
-  EXPECT_FALSE(SearchArchive(
+  EXPECT_FALSE(SearchReports(
       archive.path(), Query("(", [](SearchQuery* q) { q->regex = true; }),
-      [](const SearchHit&) { return true; }, &error));
+      [](const ReportHits&) { return true; }, nullptr, &error));
   EXPECT_NE(error.find("invalid regular expression"), std::string::npos);
 }
 

@@ -1,14 +1,19 @@
 // QuellorArchive: verifies and rebuilds month indexes, searches the reports'
-// printed lines, and serves a read-only web view of a data folder.
+// printed lines, keeps their full-text index, and serves a read-only web
+// view of a data folder.
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "archive/archive_server.h"
+#include "archive/folder_source.h"
 #include "archive/reindex.h"
 #include "archive/search.h"
 #include "archive/verify.h"
@@ -22,7 +27,9 @@ constexpr char kUsage[] =
     "       QuellorArchive reindex MONTH_FOLDER\n"
     "       QuellorArchive search DATA_FOLDER TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd]\n"
     "                             [--journal NAME] [--regex]\n"
-    "       QuellorArchive serve DATA_FOLDER [--listen 127.0.0.1:8080]\n";
+    "       QuellorArchive index DATA_FOLDER\n"
+    "       QuellorArchive serve DATA_FOLDER [--listen 127.0.0.1:8080] [--title TEXT]\n"
+    "                            [--allow-host NAME[,NAME...]]\n";
 
 int Usage(const std::string& problem) {
   std::cerr << "QuellorArchive: " << problem << "\n" << kUsage;
@@ -68,23 +75,27 @@ int Search(const std::vector<std::string>& args) {
     return Usage("dates are written yyyy-mm-dd");
   }
   size_t hits = 0;
-  std::string error;
-  const bool done = SearchArchive(
+  std::string error, note;
+  const bool done = SearchReports(
       args[1], query,
-      [&](const SearchHit& hit) {
-        std::cout << hit.timestamp << "  " << hit.file << ": " << hit.line << "\n";
-        ++hits;
+      [&](const ReportHits& report) {
+        for (const SearchHit& hit : report.lines) {
+          std::cout << hit.timestamp << "  " << hit.file << ": " << hit.line << "\n";
+        }
+        hits += report.lines.size();
         return true;
       },
-      &error);
+      &note, &error);
   if (!done) return Fail(error);
+  if (!note.empty()) std::cerr << "QuellorArchive: " << note << "\n";
   return hits > 0 ? 0 : 1;
 }
 
 int Serve(const std::vector<std::string>& args) {
   std::map<std::string, std::string> options{{"--listen", "127.0.0.1:8080"}};
-  if (!ReadOptions(args, 2, {"--listen"}, &options) || options.contains("--regex")) {
-    return Usage("serve takes a data folder and --listen HOST:PORT");
+  if (!ReadOptions(args, 2, {"--listen", "--title", "--allow-host"}, &options) ||
+      options.contains("--regex")) {
+    return Usage("serve takes a data folder, --listen HOST:PORT, --title and --allow-host");
   }
   const std::string listen = options["--listen"];
   const size_t colon = listen.rfind(':');
@@ -93,8 +104,20 @@ int Serve(const std::vector<std::string>& args) {
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
   const int port = std::atoi(listen.c_str() + colon + 1);
   if (port <= 0 || port > 65535) return Usage("--listen takes HOST:PORT");
-  ArchiveServer server(args[1]);
-  if (!server.Bind(host, port)) return Fail("cannot listen on " + listen);
+  ServerOptions server_options;
+  std::filesystem::path folder = std::filesystem::absolute(args[1]).lexically_normal();
+  if (!folder.has_filename()) folder = folder.parent_path();
+  server_options.title =
+      options.contains("--title") ? options["--title"] : folder.filename().string();
+  for (std::string names = options["--allow-host"]; !names.empty();) {
+    const size_t comma = names.find(',');
+    server_options.allowed_hosts.push_back(names.substr(0, comma));
+    names = comma == std::string::npos ? "" : names.substr(comma + 1);
+  }
+  FolderSource source(args[1]);
+  ArchiveServer server(source, server_options);
+  if (!server.Bind(host, port)) return Fail("cannot listen on " + listen + " (in use?)");
+  source.StartIndexing(std::chrono::seconds(5));
   std::cout << "serving " << args[1] << " on http://" << listen << "/ (read-only)" << std::endl;
   return server.Run() ? 0 : Fail("serving stopped");
 }
@@ -108,6 +131,11 @@ int Run(const std::vector<std::string>& args) {
   if (command == "reindex" && args.size() == 2) {
     std::string error;
     return ReindexMonth(args[1], std::cout, &error) ? 0 : Fail(error);
+  }
+  if (command == "index" && args.size() == 2) {
+    std::string error;
+    const std::atomic<bool> go_on = false;
+    return UpdateTextIndex(args[1], go_on, nullptr, &error) ? 0 : Fail(error);
   }
   if (command == "search") return Search(args);
   if (command == "serve") return Serve(args);
