@@ -294,10 +294,11 @@ void ArchiveServer::AddRoutes() {
   });
   // A report's page, and its files as they are (.htm, .xml) or as text.
   server_->Get(
-      R"(/(\d{4}/[A-Z][a-z]{2}/[^/]+?)(\.xml|\.htm|\.txt)?)",
+      R"(/(\d{4})/([A-Z][a-z]{2})/([^/]+?)(\.xml|\.htm|\.txt)?)",
       [this](const httplib::Request& request, httplib::Response& response) {
-        const std::string base = request.matches[1].str();
-        const std::string kind = request.matches[2].str();
+        const std::string base = request.matches[1].str() + "/" + request.matches[2].str() + "/" +
+                                 request.matches[3].str();
+        const std::string kind = request.matches[4].str();
         std::string bytes;
         if (!source_.ReportBytes(base + (kind == ".htm" ? ".htm" : ".xml"), &bytes)) {
           return NotFound(response);

@@ -226,14 +226,12 @@ bool SearchReports(const std::string& data_folder, const SearchQuery& query,
   std::string index_error;
   std::vector<std::string> current;
   std::vector<TextIndex::Report> candidates;
-  if (index.Open(data_folder, false, &index_error)) {
-    current = index.CurrentMonths();
-    if (!index.Candidates(
-            matcher.atoms(), [&](const std::vector<int>& held) { return matcher.MayMatch(held); },
-            query.from, query.to, &candidates, &index_error)) {
-      current.clear();
-    }
-  }
+  const bool usable =
+      index.Open(data_folder, false, &index_error) &&
+      index.Candidates(
+          matcher.atoms(), [&](const std::vector<int>& held) { return matcher.MayMatch(held); },
+          query.from, query.to, &candidates, &index_error);
+  if (usable) current = index.CurrentMonths();
   size_t read_in_full = 0;
   for (const MonthFolder& month : ListMonths(data_folder)) {
     const LocalTime first{month.year, month.month, 1}, last{month.year, month.month, 31};
@@ -248,10 +246,9 @@ bool SearchReports(const std::string& data_folder, const SearchQuery& query,
     }
   }
   if (read_in_full > 0 && note != nullptr) {
-    *note = current.empty() && candidates.empty()
-                ? "The search index is not ready (" + index_error + "): every report was read."
-                : std::to_string(read_in_full) +
-                      " month(s) not yet in the search index were read in full.";
+    *note = !usable ? "The search index is not ready (" + index_error + "): every report was read."
+                    : std::to_string(read_in_full) +
+                          " month(s) not yet in the search index were read in full.";
   }
   return true;
 }

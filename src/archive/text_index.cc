@@ -30,7 +30,8 @@ constexpr auto kSettledFolder = std::chrono::seconds(2);
 // lines are matched again when the report is read) and without a copy of
 // the text.
 constexpr char kSchema[] =
-    "CREATE TABLE IF NOT EXISTS report(id INTEGER PRIMARY KEY, file TEXT UNIQUE NOT NULL,"
+    "CREATE TABLE IF NOT EXISTS report(id INTEGER PRIMARY KEY AUTOINCREMENT, file TEXT UNIQUE NOT "
+    "NULL,"
     " name TEXT NOT NULL, filed INTEGER NOT NULL, size INTEGER NOT NULL,"
     " written INTEGER NOT NULL);"
     "CREATE INDEX IF NOT EXISTS report_filed ON report(filed);"
@@ -52,7 +53,7 @@ class Statement {
     return *this;
   }
   Statement& Bind(int at, const std::string& text) {
-    sqlite3_bind_text(statement_, at, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+    sqlite3_bind_text(statement_, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
     return *this;
   }
   // The next row's step result: SQLITE_ROW, SQLITE_DONE or an error.
@@ -185,22 +186,29 @@ bool TextIndex::Open(const std::string& data_folder, bool writable, std::string*
 }
 
 bool TextIndex::Prepare(std::string* error) {
-  Statement version(db_, "PRAGMA user_version");
-  if (!version.ok() || version.Step() != SQLITE_ROW) {
+  int64_t found = -1;
+  {
+    Statement version(db_, "PRAGMA user_version");
+    if (version.ok() && version.Step() == SQLITE_ROW) found = version.Int(0);
+  }
+  if (found < 0) {
     *error = sqlite3_errmsg(db_);
     return false;
   }
-  const int64_t found = version.Int(0);
-  const bool empty_file = found == 0;
-  if (!empty_file && found != kSchemaVersion) {
+  if (found != 0 && found != kSchemaVersion) {
     *error = "index of another layout";
     return false;
   }
   // A cache: losing the last transactions in a power cut costs a re-read.
-  return Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) &&
-         Exec(kSchema, error) &&
-         Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str(), error) &&
-         Exec("PRAGMA quick_check(1)", error);
+  if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) ||
+      !Exec(kSchema, error) ||
+      !Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str(), error)) {
+    return false;
+  }
+  Statement check(db_, "PRAGMA quick_check(1)");
+  if (check.ok() && check.Step() == SQLITE_ROW && check.Text(0) == "ok") return true;
+  *error = "damaged index";
+  return false;
 }
 
 bool TextIndex::Update(const std::atomic<bool>& stop, uint64_t* bytes_read, std::string* error) {
@@ -214,7 +222,7 @@ bool TextIndex::Update(const std::atomic<bool>& stop, uint64_t* bytes_read, std:
     if (found != months.end() && found->second == WrittenStamp(month.path)) continue;
     if (!InsideFolder(data_folder, month.path)) continue;
     if (!UpdateMonth(month.path, month.relative, month.year, bytes_read, error)) {
-      if (IsDamage(sqlite3_errcode(db_))) {
+      if (IsDamage(failure_)) {
         Close();
         RemoveFile(path_, error);
       }
@@ -279,6 +287,7 @@ bool TextIndex::UpdateMonth(const std::string& path, const std::string& relative
   ok = ok && month_row.Bind(1, relative).Bind(2, settled ? folder_written : 0).Run();
   if (!ok) {
     *error = sqlite3_errmsg(db_);
+    failure_ = sqlite3_errcode(db_);
     Exec("ROLLBACK", &ignored);
     return false;
   }

@@ -68,6 +68,7 @@ class TextIndex {
 
   std::string path_;
   sqlite3* db_ = nullptr;
+  int failure_ = 0;  // SQLite's code of the last failed update
 };
 
 // The name of the index file in a data folder.
