@@ -21,6 +21,7 @@ constexpr char kStyle[] =
     "overflow-wrap:anywhere}.calendar .head{border:0;font-weight:bold;min-height:0}"
     ".calendar .empty{border:0}.count{font-weight:bold}.small{font-size:12px;color:#555}"
     "form label{display:inline-block;margin:4px 12px 4px 0}.pager a{margin-right:12px}"
+    "@media (max-width:600px){.calendar .small{display:none}body{padding:0 6px}}"
     "@media print{nav,form,.pager,.downloads{display:none}body{max-width:none}}";
 
 std::string Page(const std::string& title, const std::string& heading, const std::string& body) {
