@@ -94,7 +94,7 @@ const Archive& TheArchive() {
 }
 
 std::string IndexPath(const Archive& archive) {
-  return (archive.folder.path() / kIndexFileName).string();
+  return (archive.folder.path() / kTextIndexFileName).string();
 }
 
 void BM_IndexBuild(benchmark::State& state) {

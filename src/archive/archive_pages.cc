@@ -25,7 +25,7 @@ constexpr char kStyle[] =
     "@media print{nav,form,.pager,.downloads{display:none}body{max-width:none}}";
 
 std::string Page(const std::string& title, const std::string& heading, const std::string& body) {
-  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"windows-1252\">"
+  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>" +
          HtmlEscape(heading + " - " + title) + "</title><style>" + kStyle +
          "</style></head><body>\n<nav><a href=\"/\">" + HtmlEscape(title) +

@@ -19,8 +19,8 @@
 
 namespace {
 
-// What the pages are sent as: the report files are single-byte text.
-constexpr char kHtml[] = "text/html; charset=windows-1252";
+// What the pages are sent as; report text is decoded from its code page.
+constexpr char kHtml[] = "text/html; charset=utf-8";
 // Connections served at once: idle and slow clients each hold one, so
 // there are many more than cores.
 constexpr size_t kConnectionThreads = 64;
@@ -293,45 +293,46 @@ void ArchiveServer::AddRoutes() {
                          kHtml);
   });
   // A report's page, and its files as they are (.htm, .xml) or as text.
-  server_->Get(
-      R"(/(\d{4})/([A-Z][a-z]{2})/([^/]+?)(\.xml|\.htm|\.txt)?)",
-      [this](const httplib::Request& request, httplib::Response& response) {
-        const std::string base = request.matches[1].str() + "/" + request.matches[2].str() + "/" +
-                                 request.matches[3].str();
-        const std::string kind = request.matches[4].str();
-        std::string bytes;
-        if (!source_.ReportBytes(base + (kind == ".htm" ? ".htm" : ".xml"), &bytes)) {
-          return NotFound(response);
-        }
-        const std::string name = base.substr(base.rfind('/') + 1) + kind;
-        const std::string attachment = "attachment; filename=\"" + name + "\"";
-        if (kind == ".htm") return response.set_content(bytes, kHtml);
-        if (kind == ".xml") {
-          response.set_header("Content-Disposition", attachment);
-          return response.set_content(bytes, "application/xml");
-        }
-        if (kind == ".txt") {
-          response.set_header("Content-Disposition", attachment);
-          return response.set_content(PrintedText(bytes), "text/plain; charset=windows-1252");
-        }
-        ReportView view;
-        view.text = PrintedText(bytes);
-        const LocalTime month = MonthOf(request);
-        std::vector<ReportRef> reports;
-        std::string ignored;
-        source_.MonthReports(month.year, month.month, &reports, &ignored);
-        const auto at = std::find_if(reports.begin(), reports.end(),
-                                     [&](const ReportRef& r) { return r.file == base + ".xml"; });
-        if (at == reports.end()) return NotFound(response);
-        view.report = *at;
-        const size_t index = static_cast<size_t>(at - reports.begin());
-        view.previous = Neighbour(source_, month, reports, index, -1);
-        view.next = Neighbour(source_, month, reports, index, 1);
-        SearchQuery query;
-        query.text = request.get_param_value("q");
-        query.regex = request.get_param_value("regex") == "1";
-        response.set_content(ReportPage(options_.title, view, query), kHtml);
-      });
+  server_->Get(R"(/(\d{4})/([A-Z][a-z]{2})/([^/]+?)(\.xml|\.htm|\.txt)?)",
+               [this](const httplib::Request& request, httplib::Response& response) {
+                 const std::string base = request.matches[1].str() + "/" +
+                                          request.matches[2].str() + "/" + request.matches[3].str();
+                 const std::string kind = request.matches[4].str();
+                 std::string bytes;
+                 if (!source_.ReportBytes(base + (kind == ".htm" ? ".htm" : ".xml"), &bytes)) {
+                   return NotFound(response);
+                 }
+                 const std::string name = base.substr(base.rfind('/') + 1) + kind;
+                 const std::string attachment = "attachment; filename=\"" + name + "\"";
+                 if (kind == ".htm") return response.set_content(CodePageToUtf8(bytes), kHtml);
+                 if (kind == ".xml") {
+                   response.set_header("Content-Disposition", attachment);
+                   return response.set_content(bytes, "application/xml");
+                 }
+                 if (kind == ".txt") {
+                   response.set_header("Content-Disposition", attachment);
+                   return response.set_content(CodePageToUtf8(PrintedText(bytes)),
+                                               "text/plain; charset=utf-8");
+                 }
+                 ReportView view;
+                 view.text = CodePageToUtf8(PrintedText(bytes));
+                 const LocalTime month = MonthOf(request);
+                 std::vector<ReportRef> reports;
+                 std::string ignored;
+                 source_.MonthReports(month.year, month.month, &reports, &ignored);
+                 const auto at =
+                     std::find_if(reports.begin(), reports.end(),
+                                  [&](const ReportRef& r) { return r.file == base + ".xml"; });
+                 if (at == reports.end()) return NotFound(response);
+                 view.report = *at;
+                 const size_t index = static_cast<size_t>(at - reports.begin());
+                 view.previous = Neighbour(source_, month, reports, index, -1);
+                 view.next = Neighbour(source_, month, reports, index, 1);
+                 SearchQuery query;
+                 query.text = request.get_param_value("q");
+                 query.regex = request.get_param_value("regex") == "1";
+                 response.set_content(ReportPage(options_.title, view, query), kHtml);
+               });
   server_->Get("/search", [this](const httplib::Request& request, httplib::Response& response) {
     std::string error;
     const SearchForm form = ReadSearchForm(request, &error);

@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "archive/text_index.h"
+#include "output/report_index.h"
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
 
@@ -44,7 +46,7 @@ bool UpdateTextIndex(const std::string& data_folder, const std::atomic<bool>& st
 bool FolderSource::FindMonth(int year, int month, MonthFolder* found) const {
   if (month < 1 || month > 12) return false;
   const std::string path =
-      JoinPath(JoinPath(data_folder_, std::to_string(year)), MonthNames()[month - 1]);
+      JoinPath(JoinPath(data_folder_, std::to_string(year)), MonthFolderName(month));
   return MonthFolderOf(path, found) && FolderExists(path) && InsideFolder(data_folder_, path);
 }
 
@@ -62,19 +64,16 @@ bool FolderSource::MonthReports(int year, int month, std::vector<ReportRef>* rep
   if (!FindMonth(year, month, &folder)) return false;
   std::vector<IndexEntry> entries;
   std::string error;
-  std::vector<std::string> files;
-  if (ReadIndex(JoinPath(folder.path, "dir.xml"), &entries, &error)) {
-    for (const IndexEntry& entry : entries) files.push_back(entry.file);
-  } else {
+  if (!ReadIndex(JoinPath(folder.path, kIndexFileName), &entries, &error)) {
     *notice = "The index of this month (dir.xml) cannot be read (" + error +
               "); its reports are listed from their files.";
-    files = ListMonthFiles(folder.path).xml;
+    entries = EntriesOf(ReportFiles(folder, ListMonthFiles(folder.path).xml, nullptr));
   }
   reports->clear();
-  ReportFile report;
-  for (const std::string& file : files) {
-    if (ParseReportFile(file, year, &report)) {
-      reports->push_back({folder.relative + "/" + file, report.name, report.time});
+  ReportPath report;
+  for (const IndexEntry& entry : entries) {
+    if (ParseReportPath(entry.file, year, TextEncoding::kUtf8, &report)) {
+      reports->push_back({folder.relative + "/" + entry.file, report.name, report.time});
     }
   }
   return true;
@@ -87,16 +86,17 @@ bool FolderSource::ReportBytes(const std::string& file, std::string* bytes) {
     return false;
   }
   MonthFolder month;
-  const std::string name = file.substr(second + 1);
-  ReportFile report;
-  const std::string xml = name.substr(0, name.rfind('.')) + ".xml";
+  ReportPath report;
   std::string ignored;
-  const std::string path = JoinPath(JoinPath(data_folder_, file.substr(0, second)), name);
-  return MonthFolderOf(JoinPath(data_folder_, file.substr(0, second)), &month) &&
-         name.find_first_of("/\\") == std::string::npos &&
-         ParseReportFile(xml, month.year, &report) && FolderExists(month.path) &&
-         InsideFolder(data_folder_, month.path) && FileExists(path) &&
-         ReadableInside(data_folder_, path) && ReadWholeFile(path, bytes, &ignored);
+  if (!MonthFolderOf(JoinPath(data_folder_, file.substr(0, second)), &month) ||
+      !ParseReportPath(file.substr(second + 1), month.year, TextEncoding::kUtf8, &report) ||
+      !FolderExists(month.path) || !InsideFolder(data_folder_, month.path)) {
+    return false;
+  }
+  const ReportPath local = Respelt(report, TextEncoding::kUtf8, TextEncoding::kLocal);
+  const std::string path = JoinPath(month.path, file.ends_with(".xml") ? local.Xml() : local.Htm());
+  return FileExists(path) && ReadableInside(data_folder_, path) &&
+         ReadWholeFile(path, bytes, &ignored);
 }
 
 bool FolderSource::Search(const SearchQuery& query,

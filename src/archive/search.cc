@@ -12,6 +12,8 @@
 
 #include "archive/archive.h"
 #include "archive/text_index.h"
+#include "output/report_index.h"
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
 
@@ -72,7 +74,7 @@ void ForEachLine(std::string_view document, Visit visit) {
   }
 }
 
-bool Wanted(const SearchQuery& query, const ReportFile& report) {
+bool Wanted(const SearchQuery& query, const ReportPath& report) {
   return (query.journal.empty() || report.name == query.journal) &&
          Day(report.time) >= Day(query.from) && Day(report.time) <= Day(query.to);
 }
@@ -82,13 +84,15 @@ bool Stopped(const SearchQuery& query) { return query.stop != nullptr && *query.
 // Reads one report and passes its matching lines on; false once on_report
 // asked to stop.
 bool SearchReport(const std::string& data_folder, const MonthFolder& month,
-                  const ReportFile& report, const LineMatcher& matcher,
+                  const ReportPath& report, const LineMatcher& matcher,
                   const std::function<bool(const ReportHits&)>& on_report) {
-  const std::string path = JoinPath(month.path, report.file);
+  const std::string path = JoinPath(month.path, report.Xml());
   std::string document, ignored;
   if (!ReadableInside(data_folder, path) || !ReadWholeFile(path, &document, &ignored)) return true;
-  ReportHits hits{
-      FormatTimestamp(report.time), month.relative + "/" + report.file, report.name, {}};
+  ReportHits hits{FormatTimestamp(report.time, TextEncoding::kUtf8),
+                  month.relative + "/" + IndexEntryOf(report).file,
+                  report.name,
+                  {}};
   matcher.Scan(document, [&](std::string&& line, std::vector<Mark>&& marks) {
     hits.lines.push_back({hits.timestamp, hits.file, std::move(line), std::move(marks)});
   });
@@ -97,19 +101,20 @@ bool SearchReport(const std::string& data_folder, const MonthFolder& month,
 
 // The reports of month to read, newest first: the index's candidates when
 // the month is indexed as it is now, else every report of its folder.
-std::vector<ReportFile> MonthReports(const MonthFolder& month, bool indexed,
+std::vector<ReportPath> MonthReports(const MonthFolder& month, bool indexed,
                                      const std::vector<TextIndex::Report>& candidates) {
-  std::vector<ReportFile> reports;
+  std::vector<ReportPath> reports;
   if (!indexed) {
     reports = ReportFiles(month, ListMonthFiles(month.path).xml, nullptr);
     std::reverse(reports.begin(), reports.end());
     return reports;
   }
   const std::string prefix = month.relative + "/";
-  ReportFile report;
+  ReportPath report;
   for (const TextIndex::Report& candidate : candidates) {
     if (candidate.file.starts_with(prefix) &&
-        ParseReportFile(candidate.file.substr(prefix.size()), month.year, &report)) {
+        ParseReportPath(candidate.file.substr(prefix.size()), month.year, TextEncoding::kLocal,
+                        &report)) {
       reports.push_back(report);
     }
   }
@@ -127,15 +132,13 @@ LineMatcher::~LineMatcher() = default;
 
 bool LineMatcher::Compile(const SearchQuery& query, std::string* error) {
   text_ = query.text;
-  escaped_ = EscapeXml(text_);
+  escaped_ = EscapeXml(Utf8ToCodePage(text_));
   atoms_.clear();
   if (!query.regex) {
     if (text_.size() >= 3) atoms_.push_back(text_);
     return true;
   }
-  // Reports are single-byte text: one byte, one character.
   re2::RE2::Options options;
-  options.set_encoding(re2::RE2::Options::EncodingLatin1);
   options.set_log_errors(false);
   regex_ = std::make_unique<re2::RE2>(text_, options);
   if (!regex_->ok()) {
@@ -184,7 +187,7 @@ void LineMatcher::Scan(std::string_view document,
                        const std::function<void(std::string&&, std::vector<Mark>&&)>& emit) const {
   std::vector<Mark> marks;
   auto check = [&](size_t open) {
-    std::string line = PrintedLine(LineText(document, open));
+    std::string line = CodePageToUtf8(PrintedLine(LineText(document, open)));
     if (Find(line, &marks)) emit(std::move(line), std::move(marks));
   };
   if (regex_ || text_.empty()) return ForEachLine(document, check);
@@ -239,7 +242,7 @@ bool SearchReports(const std::string& data_folder, const SearchQuery& query,
     if (!InsideFolder(data_folder, month.path)) continue;
     const bool indexed = std::find(current.begin(), current.end(), month.relative) != current.end();
     read_in_full += indexed ? 0 : 1;
-    for (const ReportFile& report : MonthReports(month, indexed, candidates)) {
+    for (const ReportPath& report : MonthReports(month, indexed, candidates)) {
       if (Stopped(query)) return true;
       if (!Wanted(query, report)) continue;
       if (!SearchReport(data_folder, month, report, matcher, on_report)) return true;

@@ -17,7 +17,7 @@ class RE2;
 
 // What to look for in the printed lines of an archive's reports.
 struct SearchQuery {
-  std::string text;  // a literal text, or a regular expression (RE2 syntax)
+  std::string text;  // UTF-8: a literal text, or a regular expression (RE2 syntax)
   bool regex = false;
   LocalTime from{0, 1, 1};     // reports filed on or after this day
   LocalTime to{9999, 12, 31};  // reports filed on or before this day
@@ -29,7 +29,7 @@ struct SearchQuery {
 // A part of a line: its first byte and length.
 using Mark = std::pair<size_t, size_t>;
 
-// A printed line that matched.
+// A printed line that matched, in UTF-8.
 struct SearchHit {
   std::string timestamp;    // the report's time stamp, "dd mmm yyyy  hh:nn:ss"
   std::string file;         // the report's .xml file, "2005/Jan/Name_24Jan05_195034.xml"
@@ -53,12 +53,12 @@ class LineMatcher {
   // a regular expression that is not valid.
   bool Compile(const SearchQuery& query, std::string* error);
 
-  // True when line matches; *marks: where, left to right (an expression
+  // True when line (UTF-8) matches; *marks: where, left to right (an expression
   // that matches the empty text marks nothing).
   bool Find(std::string_view line, std::vector<Mark>* marks) const;
 
   // Calls emit(line, marks) for each matching line of an .xml report
-  // document, in order.
+  // document (in the reports' code page), in order; line in UTF-8.
   void Scan(std::string_view document,
             const std::function<void(std::string&&, std::vector<Mark>&&)>& emit) const;
 
@@ -76,7 +76,8 @@ class LineMatcher {
   std::vector<std::string> atoms_;
 };
 
-// Every printed line of an .xml report document, each ended by "\n".
+// Every printed line of an .xml report document, each ended by "\n", in
+// the document's code page.
 std::string PrintedText(std::string_view document);
 
 // Parses "yyyy-mm-dd" into a day; false when day is not such a date.

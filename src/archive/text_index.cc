@@ -12,6 +12,7 @@
 
 #include "archive/archive.h"
 #include "archive/search.h"
+#include "output/text_helpers.h"
 #include "platform/file_system.h"
 
 namespace fs = std::filesystem;
@@ -85,10 +86,11 @@ int64_t WrittenStamp(const std::string& path) {
   return error ? 0 : Stamp(time);
 }
 
-int64_t Filed(const ReportFile& report) {
+int64_t Filed(const ReportPath& report) {
   const LocalTime& t = report.time;
   const int64_t day = t.year * 10000LL + t.month * 100 + t.day;
-  return ((day * 1000000 + t.hour * 10000 + t.minute * 100 + t.second) * 100) + report.clash;
+  return ((day * 1000000 + t.hour * 10000 + t.minute * 100 + t.second) * 100) +
+         report.ClashNumber();
 }
 
 int64_t DayStart(const LocalTime& t) {
@@ -103,7 +105,7 @@ bool IsDamage(int code) {
 // The text table's query for reports holding atom (3 characters or more):
 // each of its trigrams, as a quoted string.
 std::string TrigramQuery(const std::string& atom) {
-  const std::string text = IndexedForm(atom);
+  const std::string& text = atom;
   std::vector<size_t> starts;  // where each character begins
   for (size_t at = 0; at < text.size(); ++at) {
     if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) starts.push_back(at);
@@ -128,20 +130,6 @@ struct Known {
 
 }  // namespace
 
-std::string IndexedForm(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  for (unsigned char c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 TextIndex::~TextIndex() { Close(); }
 
 void TextIndex::Close() {
@@ -159,7 +147,7 @@ bool TextIndex::Exec(const char* sql, std::string* error) {
 
 bool TextIndex::Open(const std::string& data_folder, bool writable, std::string* error) {
   Close();
-  path_ = JoinPath(data_folder, kIndexFileName);
+  path_ = JoinPath(data_folder, kTextIndexFileName);
   if (!writable && !FileExists(path_)) {
     *error = "no index yet";
     return false;
@@ -254,10 +242,10 @@ bool TextIndex::UpdateMonth(const std::string& path, const std::string& relative
   month.year = year;
   bool ok = remove.ok() && add.ok() && add_text.ok();
   std::string document, ignored;
-  for (const ReportFile& report : ReportFiles(month, ListMonthFiles(path).xml, nullptr)) {
+  for (const ReportPath& report : ReportFiles(month, ListMonthFiles(path).xml, nullptr)) {
     if (!ok) break;
-    const std::string file = relative + "/" + report.file;
-    const std::string report_path = JoinPath(path, report.file);
+    const std::string file = relative + "/" + report.Xml();
+    const std::string report_path = JoinPath(path, report.Xml());
     std::error_code no_size;
     const int64_t size = static_cast<int64_t>(fs::file_size(report_path, no_size));
     const int64_t written = WrittenStamp(report_path);
@@ -270,7 +258,7 @@ bool TextIndex::UpdateMonth(const std::string& path, const std::string& relative
     }
     if (no_size || !ReadWholeFile(report_path, &document, &ignored)) continue;
     if (bytes_read != nullptr) *bytes_read += document.size();
-    const std::string body = IndexedForm(PrintedText(document));
+    const std::string body = CodePageToUtf8(PrintedText(document));
     ok = ok &&
          add.Bind(1, file)
              .Bind(2, report.name)

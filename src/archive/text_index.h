@@ -13,7 +13,7 @@
 struct sqlite3;
 
 // A full-text index of the printed lines of a data folder's reports, kept
-// as a cache in one SQLite file beside the reports (kIndexFileName in the
+// as a cache in one SQLite file beside the reports (kTextIndexFileName in the
 // data folder, with SQLite's -wal and -shm files). It tells which reports
 // may hold a text; the reports themselves stay the only record, so the
 // file can be deleted at any time and is made anew. A month counts as
@@ -41,7 +41,7 @@ class TextIndex {
 
   // A report the index lists.
   struct Report {
-    std::string file;  // "2005/Jan/Name_03Jan05_080000.xml"
+    std::string file;  // "2005/Jan/Name_03Jan05_080000.xml", spelt as on disk
     std::string name;
     int64_t filed = 0;  // yyyymmddhhnnss * 100 + clash number: sorts as filed
   };
@@ -71,11 +71,7 @@ class TextIndex {
   int failure_ = 0;  // SQLite's code of the last failed update
 };
 
-// The name of the index file in a data folder.
-inline constexpr char kIndexFileName[] = "QuellorArchive.index";
-
-// What the index and the search compare: every byte of text as the
-// character of the same number (ISO-8859-1), in UTF-8.
-std::string IndexedForm(const std::string& text);
+// The name of the full-text index file in a data folder.
+inline constexpr char kTextIndexFileName[] = "QuellorArchive.index";
 
 #endif  // QUELLOR_ARCHIVE_TEXT_INDEX_H_
