@@ -16,6 +16,7 @@
 #include "archive/search.h"
 #include "archive/text_index.h"
 #include "bench_support.h"
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
 
@@ -69,9 +70,9 @@ struct Archive {
     SteppingClock clock(1014);
     for (int n = 0; n < kReports; ++n) {
       const LocalTime t = clock.Now();
-      const fs::path month = folder.path() / std::to_string(t.year) / MonthNames()[t.month - 1];
+      const fs::path month = MonthFolderPath(folder.path().string(), t);
       if (!fs::exists(month)) fs::create_directories(month);
-      const std::string name = std::string(kJournals[n % 5]) + "_" + FormatFileTime(t) + ".xml";
+      const std::string name = NewReportPath(kJournals[n % 5], t, 1, TextEncoding::kLocal).Xml();
       const std::string document = Document(n);
       std::string ignored;
       WriteFileReplacing((month / name).string(), document, &ignored);
