@@ -25,13 +25,19 @@ void FolderSource::StartIndexing(std::chrono::milliseconds interval) {
 }
 
 void FolderSource::KeepIndexed(std::chrono::milliseconds interval) {
+  // Kept open between updates: opening checks the whole file.
+  TextIndex index;
+  bool open = false;
   std::string reported;  // the last problem told, told once
   for (;;) {
     std::string error;
-    if (!UpdateTextIndex(data_folder_, stop_, nullptr, &error) && error != reported) {
-      std::cerr << "search index: " << error << " (searches read the reports instead)" << std::endl;
+    open = (open || index.Open(data_folder_, true, &error)) &&
+           index.Update(stop_, nullptr, &error);
+    if (!open && error != reported) {
+      std::cerr << "search index: " << error << " (searches read the reports instead)"
+                << std::endl;
     }
-    reported = error;
+    reported = open ? "" : error;
     std::unique_lock<std::mutex> lock(mutex_);
     if (wake_.wait_for(lock, interval, [this] { return stop_.load(); })) return;
   }
