@@ -314,7 +314,7 @@ std::string SearchPage(const std::string& title, const SearchForm& form,
   for (const ReportHits& report : results.reports) {
     body += "<section><h2>" + Link(ReportPath(report.file) + query, report.timestamp) + " " +
             HtmlEscape(JournalWords(report.name)) + " <span class=\"small\">(" +
-            std::to_string(report.lines.size()) + " lines)</span></h2>\n" +
+            std::to_string(report.line_count) + " lines)</span></h2>\n" +
             "<div class=\"scroll\"><pre>";
     for (const SearchHit& hit : report.lines) body += Highlight(hit.line, hit.marks) + "\n";
     body += "</pre></div></section>\n";

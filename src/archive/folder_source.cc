@@ -31,11 +31,9 @@ void FolderSource::KeepIndexed(std::chrono::milliseconds interval) {
   std::string reported;  // the last problem told, told once
   for (;;) {
     std::string error;
-    open = (open || index.Open(data_folder_, true, &error)) &&
-           index.Update(stop_, nullptr, &error);
+    open = (open || index.Open(data_folder_, true, &error)) && index.Update(stop_, nullptr, &error);
     if (!open && error != reported) {
-      std::cerr << "search index: " << error << " (searches read the reports instead)"
-                << std::endl;
+      std::cerr << "search index: " << error << " (searches read the reports instead)" << std::endl;
     }
     reported = open ? "" : error;
     std::unique_lock<std::mutex> lock(mutex_);

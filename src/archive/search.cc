@@ -96,6 +96,7 @@ bool SearchReport(const std::string& data_folder, const MonthFolder& month,
   matcher.Scan(document, [&](std::string&& line, std::vector<Mark>&& marks) {
     hits.lines.push_back({hits.timestamp, hits.file, std::move(line), std::move(marks)});
   });
+  hits.line_count = hits.lines.size();
   return hits.lines.empty() || on_report(hits);
 }
 

@@ -41,6 +41,7 @@ struct SearchHit {
 struct ReportHits {
   std::string timestamp, file, name;  // as in SearchHit; name: the journal
   std::vector<SearchHit> lines;
+  size_t line_count = 0;  // lines that matched (lines may be cut short later)
 };
 
 // Finds the query's matches in printed lines.
