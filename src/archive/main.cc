@@ -1,16 +1,23 @@
 // QuellorArchive: verifies and rebuilds month indexes, searches the reports'
-// printed lines, and serves a read-only web view of a data folder.
+// printed lines, keeps their full-text index, and serves a read-only web
+// view of a data folder.
 
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "archive/archive_server.h"
+#include "archive/folder_source.h"
 #include "archive/reindex.h"
 #include "archive/search.h"
 #include "archive/verify.h"
@@ -99,21 +106,22 @@ int Search(SearchOptions& o) {
   // Progress only where someone watches it: never into a script's capture.
   const bool progress = isatty(fileno(stderr)) != 0;
   size_t lines = 0;
-  std::string last_file;
-  const bool searched = SearchArchive(
+  std::string note;
+  const bool searched = SearchReports(
       o.folder, o.query,
-      [&](const SearchHit& hit) {
-        ++lines;
-        if (!o.count) WriteHit(o, hit, hit.file == last_file);
-        last_file = hit.file;
+      [&](const ReportHits& report) {
+        lines += report.lines.size();
+        if (o.count) return true;
+        for (const SearchHit& hit : report.lines) WriteHit(o, hit, &hit != &report.lines.front());
         return true;
       },
-      &error,
+      &note, &error,
       [&](const std::string& month) {
         if (progress) std::cerr << "\rsearching " << month << " " << std::flush;
       });
   if (progress) std::cerr << "\r                    \r" << std::flush;
   if (!searched) return Fail(error);
+  if (!note.empty()) std::cerr << "QuellorArchive: " << note << "\n";
   if (o.count)
     std::cout << (o.json ? "{\"count\":" + std::to_string(lines) + "}" : std::to_string(lines))
               << "\n";
@@ -132,16 +140,35 @@ int Reindex(const std::string& folder) {
   return ReindexMonth(folder, std::cout, &error) ? kFound : Fail(error);
 }
 
-int Serve(const std::string& folder, const std::string& listen) {
-  const size_t colon = listen.rfind(':');
+int Index(const std::string& folder) {
+  std::string error;
+  const std::atomic<bool> go_on = false;
+  return UpdateTextIndex(folder, go_on, nullptr, &error) ? kFound : Fail(error);
+}
+
+struct ServeOptions {
+  std::string listen = "127.0.0.1:8080";
+  std::string title;
+  std::vector<std::string> allowed_hosts;
+};
+
+int Serve(const std::string& folder, const ServeOptions& o) {
+  const size_t colon = o.listen.rfind(':');
   if (colon == std::string::npos || colon < 1) return Fail("--listen takes HOST:PORT");
-  std::string host = listen.substr(0, colon);
+  std::string host = o.listen.substr(0, colon);
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
-  const int port = std::atoi(listen.c_str() + colon + 1);
+  const int port = std::atoi(o.listen.c_str() + colon + 1);
   if (port <= 0 || port > 65535) return Fail("--listen takes HOST:PORT");
-  ArchiveServer server(folder);
-  if (!server.Bind(host, port)) return Fail("cannot listen on " + listen);
-  std::cout << "serving " << folder << " on http://" << listen << "/ (read-only)" << std::endl;
+  ServerOptions server_options;
+  std::filesystem::path absolute = std::filesystem::absolute(folder).lexically_normal();
+  if (!absolute.has_filename()) absolute = absolute.parent_path();
+  server_options.title = o.title.empty() ? absolute.filename().string() : o.title;
+  server_options.allowed_hosts = o.allowed_hosts;
+  FolderSource source(folder);
+  ArchiveServer server(source, server_options);
+  if (!server.Bind(host, port)) return Fail("cannot listen on " + o.listen + " (in use?)");
+  source.StartIndexing(std::chrono::seconds(5));
+  std::cout << "serving " << folder << " on http://" << o.listen << "/ (read-only)" << std::endl;
   return server.Run() ? kFound : Fail("serving stopped");
 }
 
@@ -153,8 +180,8 @@ CLI::App* AddSearch(CLI::App& app, SearchOptions* o) {
   search->add_option("--from", o->from, "Reports filed on or after this day (yyyy-mm-dd)");
   search->add_option("--to", o->to, "Reports filed on or before this day (yyyy-mm-dd)");
   search->add_option("--journal", o->query.journal, "Reports of this name only");
-  search->add_flag("--regex", o->query.regex, "TEXT is a regular expression (ECMAScript)");
-  search->add_flag("-i,--ignore-case", o->query.ignore_case, "Ignore the case of ASCII letters");
+  search->add_flag("--regex", o->query.regex, "TEXT is a regular expression (RE2)");
+  search->add_flag("-i,--ignore-case", o->query.ignore_case, "Ignore the case of letters");
   search->add_flag("-w,--word", o->query.whole_words, "Match whole words only");
   search->add_flag("-l,--files", o->list, "Print each report file with a match, once");
   search->add_flag("-c,--count", o->count, "Print the number of matching lines only");
@@ -170,16 +197,23 @@ int Run(int argc, char** argv) {
       "QuellorArchive");
   app.set_version_flag("--version", "QuellorArchive " QUELLOR_VERSION);
   app.require_subcommand(1);
-  std::string folder, listen = "127.0.0.1:8080";
+  std::string folder;
   CLI::App* verify = app.add_subcommand("verify", "Check every month folder; 1 when any problem");
   verify->add_option("DATA_FOLDER", folder, "The service's data folder")->required();
   CLI::App* reindex = app.add_subcommand("reindex", "Rebuild a month's dir.xml from its reports");
   reindex->add_option("MONTH_FOLDER", folder, "A DATA_FOLDER/YEAR/Mon folder")->required();
   SearchOptions search_options;
   CLI::App* search = AddSearch(app, &search_options);
+  CLI::App* index = app.add_subcommand("index", "Bring the full-text index up to date");
+  index->add_option("DATA_FOLDER", folder, "The service's data folder")->required();
+  ServeOptions serve_options;
   CLI::App* serve = app.add_subcommand("serve", "Serve a read-only web view of the reports");
   serve->add_option("DATA_FOLDER", folder, "The service's data folder")->required();
-  serve->add_option("--listen", listen, "HOST:PORT to listen on")->capture_default_str();
+  serve->add_option("--listen", serve_options.listen, "HOST:PORT to listen on")
+      ->capture_default_str();
+  serve->add_option("--title", serve_options.title, "Heading of every page (the folder's name)");
+  serve->add_option("--allow-host", serve_options.allowed_hosts, "Further Host names to answer")
+      ->delimiter(',');
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -191,7 +225,8 @@ int Run(int argc, char** argv) {
   if (!FolderExists(folder)) return Fail("no folder " + folder);
   if (verify->parsed()) return Verify(folder);
   if (reindex->parsed()) return Reindex(folder);
-  return Serve(folder, listen);
+  if (index->parsed()) return Index(folder);
+  return Serve(folder, serve_options);
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ SampleArchive::SampleArchive() {
   }
 }
 
-ServedArchive::ServedArchive() : server_(archive_.path()) {
+ServedArchive::ServedArchive() : source_(archive_.path()), server_(source_, {}) {
   server_.Bind("127.0.0.1", 0);
   thread_ = std::thread([this] { server_.Run(); });
   // Stop before Run has started would be lost.
