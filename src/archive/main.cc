@@ -1,5 +1,6 @@
 // QuellorArchive: verifies and rebuilds month indexes, searches the reports'
-// printed lines, and serves a read-only web view of a data folder.
+// printed lines, serves a read-only web view of a data folder, and publishes
+// its reports to a central PostgreSQL database.
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive_server.h"
+#include "archive/central/central_commands.h"
 #include "archive/reindex.h"
 #include "archive/search.h"
 #include "archive/verify.h"
@@ -22,7 +24,8 @@ constexpr char kUsage[] =
     "       QuellorArchive reindex MONTH_FOLDER\n"
     "       QuellorArchive search DATA_FOLDER TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd]\n"
     "                             [--journal NAME] [--regex]\n"
-    "       QuellorArchive serve DATA_FOLDER [--listen 127.0.0.1:8080]\n";
+    "       QuellorArchive serve DATA_FOLDER [--listen 127.0.0.1:8080]\n"
+    "       QuellorArchive publish DATA_FOLDER --to postgresql://... --plant NAME [--follow]\n";
 
 int Usage(const std::string& problem) {
   std::cerr << "QuellorArchive: " << problem << "\n" << kUsage;
@@ -45,7 +48,7 @@ bool ReadOptions(const std::vector<std::string>& args, size_t first,
     if (valued && i + 1 < args.size()) {
       (*options)[args[i]] = args[i + 1];
       ++i;
-    } else if (args[i] == "--regex") {
+    } else if (args[i] == "--regex" || args[i] == "--follow") {
       (*options)[args[i]];  // a switch: present, no value
     } else {
       return false;
@@ -99,6 +102,16 @@ int Serve(const std::vector<std::string>& args) {
   return server.Run() ? 0 : Fail("serving stopped");
 }
 
+int Publish(const std::vector<std::string>& args) {
+  std::map<std::string, std::string> options;
+  if (!ReadOptions(args, 2, {"--to", "--plant"}, &options) || !options.contains("--to") ||
+      !options.contains("--plant") || options.contains("--regex")) {
+    return Usage("publish needs a data folder, --to and --plant");
+  }
+  return PublishCommand(
+      {args[1], options["--to"], options["--plant"], options.contains("--follow")});
+}
+
 int Run(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("a command and a folder are needed");
   const std::string& command = args[0];
@@ -111,6 +124,7 @@ int Run(const std::vector<std::string>& args) {
   }
   if (command == "search") return Search(args);
   if (command == "serve") return Serve(args);
+  if (command == "publish") return Publish(args);
   return Usage("unknown command or arguments");
 }
 

@@ -92,13 +92,11 @@ class LineMatcher {
  private:
   void ScanEveryLine(std::string_view document,
                      const std::function<void(std::string&&)>& emit) const {
-    for (size_t open = document.find(kLineTag); open != std::string_view::npos;
-         open = document.find(kLineTag, open + 1)) {
-      std::string line = PrintedLine(LineText(document, open));
+    ForEachPrintedLine(document, [&](std::string&& line) {
       const bool match = query_.regex ? std::regex_search(line, regex_)
                                       : line.find(query_.text) != std::string::npos;
       if (match) emit(std::move(line));
-    }
+    });
   }
 
   const SearchQuery& query_;
@@ -135,6 +133,14 @@ bool SearchMonth(const MonthFolder& month, const SearchQuery& query, const LineM
 }
 
 }  // namespace
+
+void ForEachPrintedLine(std::string_view document,
+                        const std::function<void(std::string&&)>& on_line) {
+  for (size_t open = document.find(kLineTag); open != std::string_view::npos;
+       open = document.find(kLineTag, open + 1)) {
+    on_line(PrintedLine(LineText(document, open)));
+  }
+}
 
 bool ParseDay(const std::string& day, LocalTime* t) {
   static const std::regex kDay(R"((\d{4})-(\d{2})-(\d{2}))");

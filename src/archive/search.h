@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 
@@ -21,6 +22,11 @@ struct SearchHit {
   std::string file;       // the report's .xml file, "2005/Jan/Name_24Jan05_195034.xml"
   std::string line;       // the line as printed (XML entities resolved)
 };
+
+// Calls on_line with each printed line of a report's .xml document, in
+// print order (XML entities resolved).
+void ForEachPrintedLine(std::string_view document,
+                        const std::function<void(std::string&&)>& on_line);
 
 // Parses "yyyy-mm-dd" into a day; false when day is not such a date.
 bool ParseDay(const std::string& day, LocalTime* t);
