@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "output/report_index.h"
-#include "platform/clock.h"
+#include "output/report_path.h"
 
 // What the archive tools read from a data folder: its YEAR/Mon folders, the
 // report files in them and their indexes. Nothing here writes.
@@ -13,24 +13,6 @@
 // A temporary file younger than this many seconds is taken as a service
 // writing in its folder right now; an older one is a leftover.
 constexpr double kActiveTemporarySeconds = 10;
-
-// A report file's name taken apart: Name_ddMonyy_hhnnss.xml, or with "_N"
-// before the extension for the N-th report of that name in one second.
-struct ReportFile {
-  std::string file;  // the .xml name, without folder
-  std::string name;  // the report name
-  LocalTime time;    // the year comes from the year folder
-  int clash = 1;     // 1, or the N of "_N"
-};
-
-// Takes apart file, an .xml name in a month folder of year. False when it is
-// not a report file's name of that year (the file's month abbreviation is
-// read with the regional settings, as the writer wrote it).
-bool ParseReportFile(const std::string& file, int year, ReportFile* report);
-
-// True when a was filed before b: earlier time, then lower clash number,
-// then file name.
-bool FiledBefore(const ReportFile& a, const ReportFile& b);
 
 // One YEAR/Mon folder of a data folder.
 struct MonthFolder {
@@ -40,8 +22,8 @@ struct MonthFolder {
   std::string relative;  // "2005/Jan"
 };
 
-// The YEAR/Mon folders of data_folder (four-digit years, month names of
-// MonthNames), newest first.
+// The YEAR/Mon folders of data_folder (four-digit years, month folder
+// names), newest first.
 std::vector<MonthFolder> ListMonths(const std::string& data_folder);
 
 // The YEAR/Mon folder that path names; false when it is not one.
@@ -64,18 +46,14 @@ double SecondsSinceWritten(const std::string& path);
 // kActiveTemporarySeconds ago, or "".
 std::string ActiveTemporaryFile(const std::string& month_path, const MonthFiles& files);
 
-// The entries of the index at path. False with the reason when it cannot be
-// read or is not well-formed XML.
-bool ReadIndex(const std::string& path, std::vector<IndexEntry>* entries, std::string* error);
-
 // The report files of month among xml_files, oldest first; names that are
 // not report file names go to *skipped when it is not null.
-std::vector<ReportFile> ReportFiles(const MonthFolder& month,
+std::vector<ReportPath> ReportFiles(const MonthFolder& month,
                                     const std::vector<std::string>& xml_files,
                                     std::vector<std::string>* skipped);
 
 // The index entries the service would have written for reports, in order.
-std::vector<IndexEntry> EntriesOf(const std::vector<ReportFile>& reports);
+std::vector<IndexEntry> EntriesOf(const std::vector<ReportPath>& reports);
 
 // True when path, with every symbolic link followed, lies inside folder.
 bool InsideFolder(const std::string& folder, const std::string& path);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <set>
 
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr char kStyle[] =
     "pre{margin:0}.notice{background:#fee;padding:6px;border:1px solid #c66}";
 
 std::string Page(const std::string& title, const std::string& body) {
-  return "<!DOCTYPE html>\n<html><head><meta charset=\"windows-1252\"><title>" + HtmlEscape(title) +
+  return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + HtmlEscape(title) +
          "</title><style>" + kStyle + "</style></head><body>\n<p><a href=\"/\">Archive</a> | " +
          "<a href=\"/search\">Search</a></p>\n<h1>" + HtmlEscape(title) + "</h1>\n" + body +
          "</body></html>\n";
@@ -38,8 +39,14 @@ std::string UrlEncode(const std::string& text) {
   return out;
 }
 
-std::string HtmPath(const std::string& relative, const std::string& xml_file) {
-  return "/" + relative + "/" + xml_file.substr(0, xml_file.rfind('.')) + ".htm";
+// The link to the page of the report whose .xml file (as the index spells it)
+// is xml_file in month; the bare name when it is no report file's.
+std::string ReportLink(const MonthFolder& month, const std::string& xml_file) {
+  ReportPath path;
+  if (!ParseReportPath(xml_file, month.year, TextEncoding::kUtf8, &path)) {
+    return HtmlEscape(xml_file);
+  }
+  return Link("/" + month.relative + "/" + path.Htm(), xml_file);
 }
 
 std::string JournalLinks(const MonthFolder& month, const std::vector<IndexEntry>& entries) {
@@ -94,7 +101,7 @@ std::string HomePage(const std::vector<MonthFolder>& months) {
               "</h2>\n<p>";
       year = month.year;
     }
-    body += Link("/" + month.relative + "/", MonthNames().at(month.month - 1)) + " ";
+    body += Link("/" + month.relative + "/", MonthFolderName(month.month)) + " ";
   }
   if (year == 0) return Page("Archive", "<p>No reports.</p>\n");
   return Page("Archive", body + "</p>\n");
@@ -109,7 +116,7 @@ std::string MonthPage(const MonthFolder& month, const std::vector<IndexEntry>& e
   for (const IndexEntry& entry : entries) {
     if (!journal.empty() && entry.name != journal) continue;
     body += "<tr><td>" + HtmlEscape(entry.timestamp) + "</td><td>" + HtmlEscape(entry.name) +
-            "</td><td>" + Link(HtmPath(month.relative, entry.file), entry.file) + "</td></tr>\n";
+            "</td><td>" + ReportLink(month, entry.file) + "</td></tr>\n";
   }
   return Page(month.relative, body + "</table>\n");
 }
@@ -122,11 +129,12 @@ std::string SearchPage(const SearchForm& form, const std::vector<SearchHit>& hit
   if (!form.searched) return Page("Search", body);
   body += "<p>" + std::to_string(hits.size()) + (more ? "+" : "") + " lines found.</p>\n<table>\n";
   for (const SearchHit& hit : hits) {
-    const std::string relative = hit.file.substr(0, hit.file.rfind('/'));
-    const std::string xml = hit.file.substr(relative.size() + 1);
+    const size_t slash = hit.file.rfind('/');
+    MonthFolder month;
+    MonthFolderOf(hit.file.substr(0, slash), &month);
     body += "<tr><td>" + HtmlEscape(hit.timestamp) + "</td><td>" +
-            Link(HtmPath(relative, xml), xml) + "</td><td><pre>" + HtmlEscape(hit.line) +
-            "</pre></td></tr>\n";
+            ReportLink(month, hit.file.substr(slash + 1)) + "</td><td><pre>" +
+            HtmlEscape(hit.line) + "</pre></td></tr>\n";
   }
   return Page("Search", body + "</table>\n");
 }

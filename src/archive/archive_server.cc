@@ -8,12 +8,14 @@
 #include "archive/archive.h"
 #include "archive/archive_pages.h"
 #include "archive/search.h"
+#include "output/report_path.h"
+#include "output/text_helpers.h"
 #include "platform/file_system.h"
 
 namespace {
 
-// What the pages are sent as: the report files are single-byte text.
-constexpr char kHtml[] = "text/html; charset=windows-1252";
+// What the pages are sent as; report text is decoded from its code page.
+constexpr char kHtml[] = "text/html; charset=utf-8";
 // Most search hits one page shows.
 constexpr size_t kMaxHits = 1000;
 
@@ -31,7 +33,7 @@ bool FindMonth(const std::string& data_folder, const httplib::Request& request,
 std::vector<IndexEntry> MonthEntries(const MonthFolder& month, std::string* notice) {
   std::vector<IndexEntry> entries;
   std::string error;
-  if (ReadIndex(JoinPath(month.path, "dir.xml"), &entries, &error)) return entries;
+  if (ReadIndex(JoinPath(month.path, kIndexFileName), &entries, &error)) return entries;
   *notice = "The index of this month (dir.xml) cannot be read (" + error +
             "); its reports are listed from their files.";
   return EntriesOf(ReportFiles(month, ListMonthFiles(month.path).xml, nullptr));
@@ -75,18 +77,24 @@ void ServeMonth(const std::string& data_folder, const httplib::Request& request,
                        kHtml);
 }
 
-// A report's page as the writer wrote it: already escaped.
+// A report's page as the writer wrote it (already escaped), in UTF-8. The
+// request names it as the index does, in UTF-8.
 void ServeReport(const std::string& data_folder, const httplib::Request& request,
                  httplib::Response& response) {
   MonthFolder month;
+  ReportPath report;
   std::string page, ignored;
-  if (!FindMonth(data_folder, request, &month)) return Forbidden(response);
-  const std::string path = JoinPath(month.path, request.matches[3].str());
-  if (!FileExists(path) || !InsideFolder(data_folder, path) ||
-      !ReadWholeFile(path, &page, &ignored)) {
+  if (!FindMonth(data_folder, request, &month) ||
+      !ParseReportPath(request.matches[3].str(), month.year, TextEncoding::kUtf8, &report)) {
     return Forbidden(response);
   }
-  response.set_content(page, kHtml);
+  const std::string path =
+      JoinPath(month.path, Respelt(report, TextEncoding::kUtf8, TextEncoding::kLocal).Htm());
+  if (!request.matches[3].str().ends_with(".htm") || !FileExists(path) ||
+      !InsideFolder(data_folder, path) || !ReadWholeFile(path, &page, &ignored)) {
+    return Forbidden(response);
+  }
+  response.set_content(CodePageToUtf8(page), kHtml);
 }
 
 void ServeSearch(const std::string& data_folder, const httplib::Request& request,
@@ -137,7 +145,7 @@ void ArchiveServer::AddRoutes() {
   const std::pair<const char*, Handler> routes[] = {
       {"/", ServeHome},
       {R"(/(\d{4})/([A-Z][a-z]{2})/?)", ServeMonth},
-      {R"(/(\d{4})/([A-Z][a-z]{2})/([A-Za-z0-9_]+\.htm))", ServeReport},
+      {R"(/(\d{4})/([A-Z][a-z]{2})/([^/]+))", ServeReport},
       {"/search", ServeSearch}};
   for (const auto& [pattern, handler] : routes) {
     server_->Get(pattern,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -57,7 +58,7 @@ const Fault kFaults[] = {
      "2005/Jan/Y_04Jan05_000000.htm: no .xml beside it"},
     {"malformed index",
      [](const SampleArchive& a) { WriteBytes(a / "2004/Nov/dir.xml", "<Reports><Report>"); },
-     "2004/Nov/dir.xml: not well-formed XML"},
+     "2004/Nov/dir.xml: 'DATA/2004/Nov/dir.xml' is not well-formed XML"},
     {"stale temporary file",
      [](const SampleArchive& a) { PlantTemporary(a, std::chrono::hours(1)); },
      "2005/Jan/dir.xml.tmp4242_1: stale temporary file"},
@@ -70,10 +71,14 @@ TEST(VerifyArchiveTest, ReportsEachPlantedFaultAndNothingElse) {
     fault.plant(archive);
     std::ostringstream out;
     const size_t problems = VerifyArchive(archive.path(), out);
+    std::string text = out.str();
+    for (size_t at; (at = text.find(archive.path())) != std::string::npos;)
+      text.replace(at, archive.path().size(), "DATA");
+    std::replace(text.begin(), text.end(), '\\', '/');
     const std::string expected =
         std::string(fault.problem) + (*fault.problem ? "\n" : "") + "3 month folders, ";
     EXPECT_EQ(problems, *fault.problem ? 1u : 0u) << fault.name;
-    EXPECT_TRUE(out.str().starts_with(expected)) << fault.name << ":\n" << out.str();
+    EXPECT_TRUE(text.starts_with(expected)) << fault.name << ":\n" << text;
   }
 }
 

@@ -132,5 +132,7 @@ int Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   InitMonthNames();
+  // Report names and time stamps as the service writes them here.
+  SetRegional(ReadSystemRegionalSettings());
   return Run(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -18,7 +18,7 @@ std::string FreeBackupPath(const std::string& index_path) {
 
 // The report files of month, oldest first; false with the reason when the
 // folder must not or need not be reindexed.
-bool CollectReports(const MonthFolder& month, std::ostream& out, std::vector<ReportFile>* reports,
+bool CollectReports(const MonthFolder& month, std::ostream& out, std::vector<ReportPath>* reports,
                     std::string* error) {
   const MonthFiles files = ListMonthFiles(month.path);
   const std::string active = ActiveTemporaryFile(month.path, files);
@@ -63,10 +63,10 @@ bool ReindexMonth(const std::string& month_folder, std::ostream& out, std::strin
     *error = month_folder + " is not a YEAR/Mon folder of a data folder";
     return false;
   }
-  std::vector<ReportFile> reports;
+  std::vector<ReportPath> reports;
   if (!CollectReports(month, out, &reports, error)) return false;
   const std::string text = IndexText(EntriesOf(reports));
-  const std::string index_path = JoinPath(month.path, "dir.xml");
+  const std::string index_path = JoinPath(month.path, kIndexFileName);
   if (FileExists(index_path)) {
     std::string old;
     if (!ReadWholeFile(index_path, &old, error)) return false;

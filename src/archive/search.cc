@@ -65,7 +65,8 @@ class LineMatcher {
  public:
   explicit LineMatcher(const SearchQuery& query)
       : query_(query),
-        escaped_(EscapeXml(query.text)),
+        needle_(Utf8ToCodePage(query.text)),
+        escaped_(EscapeXml(needle_)),
         searcher_(escaped_.begin(), escaped_.end()) {
     if (query.regex) regex_.assign(query.text, std::regex::ECMAScript | std::regex::optimize);
   }
@@ -84,8 +85,8 @@ class LineMatcher {
       ++at;
       if (open == std::string_view::npos || open == checked) continue;
       checked = open;
-      std::string line = PrintedLine(LineText(document, open));
-      if (line.find(query_.text) != std::string::npos) emit(std::move(line));
+      const std::string line = PrintedLine(LineText(document, open));
+      if (line.find(needle_) != std::string::npos) emit(CodePageToUtf8(line));
     }
   }
 
@@ -93,19 +94,18 @@ class LineMatcher {
   void ScanEveryLine(std::string_view document,
                      const std::function<void(std::string&&)>& emit) const {
     ForEachPrintedLine(document, [&](std::string&& line) {
-      const bool match = query_.regex ? std::regex_search(line, regex_)
-                                      : line.find(query_.text) != std::string::npos;
-      if (match) emit(std::move(line));
+      if (!query_.regex || std::regex_search(line, regex_)) emit(std::move(line));
     });
   }
 
   const SearchQuery& query_;
+  const std::string needle_;  // the text in the reports' code page
   const std::string escaped_;
   const std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher_;
   std::regex regex_;
 };
 
-bool Wanted(const SearchQuery& query, const ReportFile& report) {
+bool Wanted(const SearchQuery& query, const ReportPath& report) {
   return (query.journal.empty() || report.name == query.journal) &&
          Day(report.time) >= Day(query.from) && Day(report.time) <= Day(query.to);
 }
@@ -114,16 +114,17 @@ bool Wanted(const SearchQuery& query, const ReportFile& report) {
 // to stop.
 bool SearchMonth(const MonthFolder& month, const SearchQuery& query, const LineMatcher& matcher,
                  const std::function<bool(const SearchHit&)>& on_hit) {
-  const std::vector<ReportFile> reports =
+  const std::vector<ReportPath> reports =
       ReportFiles(month, ListMonthFiles(month.path).xml, nullptr);
   std::string document, ignored;
   bool go_on = true;
   for (auto report = reports.rbegin(); go_on && report != reports.rend(); ++report) {
     if (!Wanted(query, *report) ||
-        !ReadWholeFile(JoinPath(month.path, report->file), &document, &ignored)) {
+        !ReadWholeFile(JoinPath(month.path, report->Xml()), &document, &ignored)) {
       continue;
     }
-    SearchHit hit{FormatTimestamp(report->time), month.relative + "/" + report->file, ""};
+    SearchHit hit{FormatTimestamp(report->time, TextEncoding::kUtf8),
+                  month.relative + "/" + IndexEntryOf(*report).file, ""};
     matcher.Scan(document, [&](std::string&& line) {
       hit.line = std::move(line);
       go_on = go_on && on_hit(hit);
@@ -138,7 +139,7 @@ void ForEachPrintedLine(std::string_view document,
                         const std::function<void(std::string&&)>& on_line) {
   for (size_t open = document.find(kLineTag); open != std::string_view::npos;
        open = document.find(kLineTag, open + 1)) {
-    on_line(PrintedLine(LineText(document, open)));
+    on_line(CodePageToUtf8(PrintedLine(LineText(document, open))));
   }
 }
 

@@ -9,14 +9,14 @@
 
 // What to look for in the printed lines of an archive's reports.
 struct SearchQuery {
-  std::string text;  // a literal text, or an ECMAScript regular expression
+  std::string text;  // UTF-8: a literal text, or an ECMAScript regular expression
   bool regex = false;
   LocalTime from{0, 1, 1};     // reports filed on or after this day
   LocalTime to{9999, 12, 31};  // reports filed on or before this day
   std::string journal;         // a report name; "" for every report
 };
 
-// A printed line that matched.
+// A printed line that matched, in UTF-8.
 struct SearchHit {
   std::string timestamp;  // the report's time stamp, "dd mmm yyyy  hh:nn:ss"
   std::string file;       // the report's .xml file, "2005/Jan/Name_24Jan05_195034.xml"
@@ -24,7 +24,7 @@ struct SearchHit {
 };
 
 // Calls on_line with each printed line of a report's .xml document, in
-// print order (XML entities resolved).
+// print order, XML entities resolved, in UTF-8.
 void ForEachPrintedLine(std::string_view document,
                         const std::function<void(std::string&&)>& on_line);
 

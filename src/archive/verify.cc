@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "archive/archive.h"
@@ -29,29 +30,41 @@ class MonthCheck {
     ++problems_;
   }
 
+  // The name of a month's .xml file as the index spells it.
+  std::string IndexSpelling(const std::string& file) const {
+    ReportPath path;
+    if (!ParseReportPath(file, month_.year, TextEncoding::kLocal, &path)) return file;
+    return IndexEntryOf(path).file;
+  }
+
   bool Has(const std::vector<std::string>& sorted, const std::string& name) const {
     return std::binary_search(sorted.begin(), sorted.end(), name);
   }
 
   void CheckIndex() {
     if (!files_.has_index) {
-      if (!files_.xml.empty()) Problem("dir.xml", "missing");
+      if (!files_.xml.empty()) Problem(kIndexFileName, "missing");
       return;
     }
     std::vector<IndexEntry> entries;
     std::string error;
-    if (!ReadIndex(JoinPath(month_.path, "dir.xml"), &entries, &error)) {
-      Problem("dir.xml", error);
+    if (!ReadIndex(JoinPath(month_.path, kIndexFileName), &entries, &error)) {
+      Problem(kIndexFileName, error);
       return;
     }
     std::map<std::string, int> listed;
     for (const IndexEntry& entry : entries) ++listed[entry.file];
+    // The index spells a regional month in UTF-8, the file system in the
+    // system's encoding.
+    std::set<std::string> present;
+    for (const std::string& file : files_.xml) {
+      const std::string indexed = IndexSpelling(file);
+      present.insert(indexed);
+      if (!listed.contains(indexed)) Problem(file, "not listed in dir.xml");
+    }
     for (const auto& [file, times] : listed) {
       if (times > 1) Problem(file, "listed " + std::to_string(times) + " times in dir.xml");
-      if (!Has(files_.xml, file)) Problem(file, "listed in dir.xml but missing");
-    }
-    for (const std::string& file : files_.xml) {
-      if (!listed.contains(file)) Problem(file, "not listed in dir.xml");
+      if (!present.contains(file)) Problem(file, "listed in dir.xml but missing");
     }
   }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "output/filing_steps.h"
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 #include "output/well_formed_xml.h"
 #include "platform/file_system.h"
@@ -29,9 +30,9 @@ bool WriteFile(const std::string& path, const std::string& data, std::string* re
 
 // The text of an index created by its month's first report.
 std::string NewIndexText(const IndexEntry& entry) {
-  return "<?xml version=\"1.0\"?>\r\n<Reports>\r\n<Report>\r\n<Name>" + entry.name +
-         "</Name>\r\n<Timestamp>" + entry.timestamp + "</Timestamp>\r\n<File>" + entry.file +
-         "</File>\r\n</Report>\r\n</Reports>\r\n\r\n";
+  return "<?xml version=\"1.0\"?>\r\n<Reports>\r\n<Report>\r\n<Name>" + EscapeXml(entry.name) +
+         "</Name>\r\n<Timestamp>" + EscapeXml(entry.timestamp) + "</Timestamp>\r\n<File>" +
+         EscapeXml(entry.file) + "</File>\r\n</Report>\r\n</Reports>\r\n\r\n";
 }
 
 // Collects what pugixml writes.
@@ -119,33 +120,42 @@ SavedIndexCopy& LastSaved() {
   return last;
 }
 
-// Loads the index at path, appends the entry and writes it back. An index
-// that cannot be read or parsed is left as it is.
-bool AppendToIndex(const std::string& path, const IndexEntry& entry, std::string* reason) {
-  std::string loaded, error;
-  if (!ReadWholeFile(path, &loaded, &error)) {
+// Reads the index at path into *loaded and *document; false with the reason
+// when it cannot be read or is not well-formed XML.
+bool LoadIndex(const std::string& path, std::string* loaded, pugi::xml_document* document,
+               std::string* reason) {
+  std::string error;
+  if (!ReadWholeFile(path, loaded, &error)) {
     *reason = "cannot read '" + path + "': " + error;
     return false;
   }
   // The DOM library takes documents that are not well-formed (and stops at
   // a NUL byte): what it would write back could lose entries.
-  SavedIndexCopy& last = LastSaved();
-  if ((path != last.path || loaded != last.text) && !IsWellFormedXml(loaded)) {
+  const SavedIndexCopy& last = LastSaved();
+  if ((path != last.path || *loaded != last.text) && !IsWellFormedXml(*loaded)) {
     *reason = "'" + path + "' is not well-formed XML";
     return false;
   }
-  pugi::xml_document document;
-  pugi::xml_parse_result result =
-      document.load_buffer(loaded.data(), loaded.size(), kIndexParseOptions, pugi::encoding_utf8);
+  pugi::xml_parse_result result = document->load_buffer(loaded->data(), loaded->size(),
+                                                        kIndexParseOptions, pugi::encoding_utf8);
   if (!result) {
     *reason = "'" + path + "' cannot be loaded: " + result.description() + " at offset " +
               std::to_string(result.offset);
     return false;
   }
+  return true;
+}
+
+// Loads the index at path, appends the entry and writes it back. An index
+// that cannot be read or parsed is left as it is.
+bool AppendToIndex(const std::string& path, const IndexEntry& entry, std::string* reason) {
+  std::string loaded;
+  pugi::xml_document document;
+  if (!LoadIndex(path, &loaded, &document, reason)) return false;
   pugi::xml_node appended = AppendEntry(document.document_element(), entry);
   std::string saved = SavedIndex(loaded, document, appended);
   if (!WriteFile(path, saved, reason)) return false;
-  last = {path, std::move(saved)};
+  LastSaved() = {path, std::move(saved)};
   return true;
 }
 
@@ -161,12 +171,23 @@ void UpdateReportIndex(const std::string& index_path, const std::string& report_
              });
 }
 
-IndexEntry IndexEntryOf(const std::string& report_name, const LocalTime& t,
-                        const std::string& clash_suffix) {
+IndexEntry IndexEntryOf(const ReportPath& path) {
   // The index is UTF-8 whatever the system's encoding: the regional month in
   // its time stamp and file name is written in that form.
-  return {report_name, FormatTimestamp(t, TextEncoding::kUtf8),
-          report_name + "_" + FormatFileTime(t, TextEncoding::kUtf8) + clash_suffix + ".xml"};
+  return {path.name, FormatTimestamp(path.time, TextEncoding::kUtf8),
+          Respelt(path, TextEncoding::kLocal, TextEncoding::kUtf8).Xml()};
+}
+
+bool ReadIndex(const std::string& path, std::vector<IndexEntry>* entries, std::string* error) {
+  std::string loaded;
+  pugi::xml_document document;
+  if (!LoadIndex(path, &loaded, &document, error)) return false;
+  entries->clear();
+  for (pugi::xml_node report : document.document_element().children("Report")) {
+    entries->push_back(
+        {report.child_value("Name"), report.child_value("Timestamp"), report.child_value("File")});
+  }
+  return true;
 }
 
 std::string IndexText(const std::vector<IndexEntry>& entries) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
+#include "output/report_path.h"
 
 // A month's index of reports, dir.xml: one Report entry (Name, Timestamp,
 // File) per filed report, appended in filing order.
@@ -23,11 +23,14 @@ struct IndexEntry {
   std::string file;
 };
 
-// The entry of a report filed at t as report_name_ddmmmyy_hhnnss +
-// clash_suffix ("" or "_N") + ".xml": time stamp and file name in UTF-8, as
-// the index holds them whatever the system's encoding.
-IndexEntry IndexEntryOf(const std::string& report_name, const LocalTime& t,
-                        const std::string& clash_suffix);
+// The entry of the report whose files are named path (its month spelt in the
+// system's encoding): time stamp and file name in UTF-8, as the index holds
+// them whatever the system's encoding.
+IndexEntry IndexEntryOf(const ReportPath& path);
+
+// The entries of the index at path, as UpdateReportIndex reads it. False with
+// the reason when it cannot be read or is not well-formed XML.
+bool ReadIndex(const std::string& path, std::vector<IndexEntry>* entries, std::string* error);
 
 // The bytes of the index that UpdateReportIndex leaves after filing entries
 // one by one, in this order, into a month without an index. "" when there are

@@ -7,6 +7,7 @@
 
 #include "output/filing_steps.h"
 #include "output/report_index.h"
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
 
@@ -104,18 +105,18 @@ bool IsIndexed(const std::string& index_path, const std::string& xml_file_name) 
          index.find("<File>" + xml_file_name + "</File>") != std::string::npos;
 }
 
-// stem, or stem_2, stem_3, ... : the first whose .htm and .xml are both free,
-// so that a report never replaces one filed in the same second. When
-// own_page is given, a stem whose .htm holds it is this report's own earlier
-// filing and is taken as well.
-std::string FreeStem(const std::string& folder, const std::string& stem,
-                     const std::string* own_page) {
-  std::string candidate = stem;
-  for (int n = 2; FileExists(JoinPath(folder, candidate + ".htm")) ||
-                  FileExists(JoinPath(folder, candidate + ".xml"));
+// The path of the report filed at t, or its _2, _3, ... form: the first
+// whose .htm and .xml are both free, so that a report never replaces one
+// filed in the same second. When own_page is given, a path whose .htm holds
+// it is this report's own earlier filing and is taken as well.
+ReportPath FreePath(const std::string& folder, const std::string& report_name, const LocalTime& t,
+                    const std::string* own_page) {
+  ReportPath candidate = NewReportPath(report_name, t, 1, TextEncoding::kLocal);
+  for (int n = 2; FileExists(JoinPath(folder, candidate.Htm())) ||
+                  FileExists(JoinPath(folder, candidate.Xml()));
        ++n) {
-    if (own_page && Holds(JoinPath(folder, candidate + ".htm"), *own_page)) break;
-    candidate = stem + "_" + std::to_string(n);
+    if (own_page && Holds(JoinPath(folder, candidate.Htm()), *own_page)) break;
+    candidate = NewReportPath(report_name, t, n, TextEncoding::kLocal);
   }
   return candidate;
 }
@@ -127,20 +128,19 @@ bool FileReport(const std::string& data_folder, const std::string& report_name,
                 const std::string& report_text, const LocalTime& t, bool resume,
                 std::string* reason) {
   const std::string year_folder = JoinPath(data_folder, std::to_string(t.year));
-  const std::string month_folder = JoinPath(year_folder, MonthNames().at(t.month - 1));
+  const std::string month_folder = MonthFolderPath(data_folder, t);
   if (!EnsureFolder(year_folder, reason) || !EnsureFolder(month_folder, reason)) return false;
   SweepOnce(month_folder);
   std::string own_page;
   if (resume) own_page = HtmlHead(report_name) + EscapeXml(report_text) + kHtmlTail;
-  const std::string name_and_time = report_name + "_" + FormatFileTime(t);
-  const std::string stem = FreeStem(month_folder, name_and_time, resume ? &own_page : nullptr);
-  const std::string xml_path = JoinPath(month_folder, stem + ".xml");
-  if (!FileExists(xml_path) && !WriteReportFiles(JoinPath(month_folder, stem + ".htm"), xml_path,
+  const ReportPath path = FreePath(month_folder, report_name, t, resume ? &own_page : nullptr);
+  const std::string xml_path = JoinPath(month_folder, path.Xml());
+  if (!FileExists(xml_path) && !WriteReportFiles(JoinPath(month_folder, path.Htm()), xml_path,
                                                  report_name, report_text, reason)) {
     return false;
   }
-  const IndexEntry entry = IndexEntryOf(report_name, t, stem.substr(name_and_time.size()));
-  const std::string index_path = JoinPath(month_folder, "dir.xml");
+  const IndexEntry entry = IndexEntryOf(path);
+  const std::string index_path = JoinPath(month_folder, kIndexFileName);
   if (!resume || !IsIndexed(index_path, entry.file)) {
     UpdateReportIndex(index_path, entry.name, entry.timestamp, entry.file);
   }

@@ -70,12 +70,6 @@ std::string ZeroPadded(int value, int digits) {
 
 std::string TwoDigits(int value) { return ZeroPadded(value, 2); }
 
-// "mmm": the regional abbreviation of the month.
-const std::string& RegionalMonth(const LocalTime& t, TextEncoding encoding) {
-  if (t.month < 1 || t.month > 12) throw SubscriptError();
-  return Regional(encoding).month_abbreviations[t.month - 1];
-}
-
 // "hh:nn:ss" with the given separator in place of ":".
 std::string ClockTime(const LocalTime& t, const std::string& separator) {
   return TwoDigits(t.hour) + separator + TwoDigits(t.minute) + separator + TwoDigits(t.second);
@@ -97,14 +91,36 @@ const RegionalSettings& Regional(TextEncoding encoding) {
   return encoding == TextEncoding::kUtf8 ? regional.utf8 : regional.local;
 }
 
+const std::string& RegionalMonth(const LocalTime& t, TextEncoding encoding) {
+  if (t.month < 1 || t.month > 12) throw SubscriptError();
+  return Regional(encoding).month_abbreviations[t.month - 1];
+}
+
+std::string CodePageToUtf8(std::string_view text) {
+  std::string utf8;
+  utf8.reserve(text.size());
+  for (unsigned char byte : text) utf8 += regional.code_page[byte];
+  return utf8;
+}
+
+std::string Utf8ToCodePage(std::string_view utf8) {
+  std::string text;
+  for (size_t at = 0; at < utf8.size();) {
+    size_t byte = static_cast<unsigned char>(utf8[at]) < 0x80 ? 256 : 0x80;
+    while (byte < 256 && !utf8.substr(at).starts_with(regional.code_page[byte])) ++byte;
+    if (byte < 256) {
+      text += static_cast<char>(byte);
+      at += regional.code_page[byte].size();
+    } else {
+      text += utf8[at++];
+    }
+  }
+  return text;
+}
+
 std::string FormatTimestamp(const LocalTime& t, TextEncoding encoding) {
   return TwoDigits(t.day) + " " + RegionalMonth(t, encoding) + " " + ZeroPadded(t.year, 4) + "  " +
          ClockTime(t, Regional(encoding).time_separator);
-}
-
-std::string FormatFileTime(const LocalTime& t, TextEncoding encoding) {
-  return TwoDigits(t.day) + RegionalMonth(t, encoding) + TwoDigits(t.year % 100) + "_" +
-         ClockTime(t, "");
 }
 
 std::string FormatLogTime(const LocalTime& t) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "platform/regional_settings.h"
@@ -31,13 +32,21 @@ enum class TextEncoding { kLocal, kUtf8 };
 // The regional settings SetRegional gave, in the given form.
 const RegionalSettings& Regional(TextEncoding encoding);
 
+// text, in the code page that report text is written in (SetRegional's), as
+// UTF-8.
+std::string CodePageToUtf8(std::string_view text);
+
+// utf8 in that code page: each character the code page has becomes its byte,
+// every other byte stays as it is.
+std::string Utf8ToCodePage(std::string_view utf8);
+
 // The date patterns, rendered with the regional settings in the given form.
 // A month outside 1 ... 12 raises error 9 "Subscript out of range".
 
+// "mmm": the regional abbreviation of t's month.
+const std::string& RegionalMonth(const LocalTime& t, TextEncoding encoding);
 // "dd mmm yyyy  hh:nn:ss": index time stamps and the status bar.
 std::string FormatTimestamp(const LocalTime& t, TextEncoding encoding = TextEncoding::kLocal);
-// "ddmmmyy_hhnnss": the time part of report file names.
-std::string FormatFileTime(const LocalTime& t, TextEncoding encoding = TextEncoding::kLocal);
 // "dd-mmm-yyyy hh:nn:ss  ": the prefix of log lines.
 std::string FormatLogTime(const LocalTime& t);
 

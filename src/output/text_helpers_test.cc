@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "output/report_path.h"
 #include "util/numbered_error.h"
 
 namespace {
@@ -109,11 +110,16 @@ struct PatternCase {
 };
 void PrintTo(const PatternCase& c, std::ostream* o) { *o << c.timestamp; }
 
+// "ddmmmyy_hhnnss": the time part of a report file name.
+std::string FileTime(const LocalTime& t, TextEncoding encoding = TextEncoding::kLocal) {
+  return NewReportPath("N", t, 1, encoding).Stem().substr(2);
+}
+
 class DatePatternTableTest : public testing::TestWithParam<PatternCase> {};
 
 TEST_P(DatePatternTableTest, RendersEveryFieldWithLeadingZeros) {
   EXPECT_EQ(FormatTimestamp(GetParam().time), GetParam().timestamp);
-  EXPECT_EQ(FormatFileTime(GetParam().time), GetParam().file_time);
+  EXPECT_EQ(FileTime(GetParam().time), GetParam().file_time);
   EXPECT_EQ(FormatLogTime(GetParam().time), GetParam().log_time);
 }
 
@@ -143,11 +149,11 @@ TEST_F(DatePatternTest, RegionalSettingsChangeStampsButNeverMonthNames) {
 
   const LocalTime october{2011, 10, 3, 7, 6, 5};
   EXPECT_EQ(FormatTimestamp(october), "03 Okt 2011  07.06.05");
-  EXPECT_EQ(FormatFileTime(october), "03Okt11_070605");
+  EXPECT_EQ(FileTime(october), "03Okt11_070605");
   EXPECT_EQ(FormatLogTime(october), "03-Okt-2011 07.06.05  ");
   const LocalTime march{2012, 3, 4, 0, 0, 0};
-  EXPECT_EQ(FormatFileTime(march), "04M\xe4r12_000000");
-  EXPECT_EQ(FormatFileTime(march, TextEncoding::kUtf8), "04M\xc3\xa4r12_000000");
+  EXPECT_EQ(FileTime(march), "04M\xe4r12_000000");
+  EXPECT_EQ(FileTime(march, TextEncoding::kUtf8), "04M\xc3\xa4r12_000000");
   EXPECT_EQ(FormatTimestamp(march, TextEncoding::kUtf8), "04 M\xc3\xa4r 2012  00.00.00");
   EXPECT_EQ(MonthNames()[2], "Mar");
   EXPECT_EQ(MonthNames()[9], "Oct");
@@ -157,7 +163,7 @@ TEST_F(DatePatternTest, MonthOutsideTheYearIsAnError) {
   for (int month : {0, 13, -1}) {
     const LocalTime t{2005, month, 24, 19, 50, 34};
     EXPECT_THROW(FormatTimestamp(t), NumberedError) << month;
-    EXPECT_THROW(FormatFileTime(t), NumberedError) << month;
+    EXPECT_THROW(FileTime(t), NumberedError) << month;
     EXPECT_THROW(FormatLogTime(t), NumberedError) << month;
   }
 }

@@ -22,6 +22,7 @@
 #include "archive/central/central_schema.h"
 #include "archive/central/central_search.h"
 #include "archive/central/db_connection.h"
+#include "output/report_path.h"
 #include "output/report_writer.h"
 #include "output/text_helpers.h"
 #include "support/log_target.h"
@@ -170,11 +171,13 @@ TEST_F(CentralArchiveTest, KilledMidwayThenRunTwiceAtOnceLeavesEveryReportOnce) 
   ASSERT_TRUE(WriteReportAt(data.path(), "ProcessAlarmJournal",
                             "\r\n  PROCESS ALARM JOURNAL\r\n  TIC-1013 HI\r\n", first));
   const std::string month = data / "2005/Mar/";
-  const std::string stem = month + "ProcessAlarmJournal_" + FormatFileTime(first);
+  const std::string stem =
+      month + NewReportPath("ProcessAlarmJournal", first, 1, TextEncoding::kLocal).Stem();
   std::set<std::string> files;
   for (int i = 0; i < kReports; ++i) {
     const LocalTime t{2005, 3, 1, i / 3600, i / 60 % 60, i % 60};
-    const std::string name = "ProcessAlarmJournal_" + FormatFileTime(t);
+    const std::string name =
+        NewReportPath("ProcessAlarmJournal", t, 1, TextEncoding::kLocal).Stem();
     if (i > 0) {
       fs::copy_file(stem + ".xml", month + name + ".xml");
       fs::copy_file(stem + ".htm", month + name + ".htm");

@@ -5,9 +5,13 @@
 #include <string_view>
 #include <vector>
 
+// text as a database text can hold it: every byte that is not part of valid
+// UTF-8 as U+FFFD, every NUL as U+2400 (the symbol for null). A file name
+// or a line that is not UTF-8 must not stop the reports after it.
+std::string DbText(std::string_view text);
+
 // The printed lines of a report's .xml document as the central database
-// keeps them: in UTF-8, one LF between two lines. A NUL byte, which a
-// database text cannot hold, is shown as U+2400 (the symbol for null).
+// keeps them: DbText of each, one LF between two lines.
 std::string PrintedText(std::string_view document);
 
 // The lines of a PrintedText.

@@ -9,6 +9,7 @@
 #include "archive/central/central_schema.h"
 #include "archive/central/central_text.h"
 #include "archive/search.h"
+#include "output/report_index.h"
 #include "platform/file_system.h"
 
 namespace fs = std::filesystem;
@@ -125,26 +126,28 @@ bool Publisher::Pass() {
 bool Publisher::PublishMonth(const MonthFolder& month) {
   bool complete = true;
   std::vector<Pending> batch;
-  for (const ReportFile& report : ReportFiles(month, ListMonthFiles(month.path).xml, nullptr)) {
-    const std::string xml = JoinPath(month.path, report.file);
-    const std::string htm = xml.substr(0, xml.size() - 4) + ".htm";
+  for (const ReportPath& report : ReportFiles(month, ListMonthFiles(month.path).xml, nullptr)) {
+    const std::string xml = JoinPath(month.path, report.Xml());
+    const std::string htm = JoinPath(month.path, report.Htm());
     Pending pending;
     pending.stamp = FileStamp(xml) + " " + FileStamp(htm);
-    const auto known = published_.find(month.relative + "/" + report.file);
+    // The names as the index spells them (UTF-8).
+    const IndexEntry entry = IndexEntryOf(report);
+    pending.file = DbText(entry.file);
+    const auto known = published_.find(month.relative + "/" + pending.file);
     if (known != published_.end() && known->second == pending.stamp) {
       ++found_;
       continue;
     }
     std::string document, error;
     if (!ReadWholeFile(xml, &document, &error)) {
-      log_ << "QuellorArchive publish: " << month.relative << "/" << report.file
+      log_ << "QuellorArchive publish: " << month.relative << "/" << pending.file
            << " cannot be read (" << error << "); tried again at the next pass" << std::endl;
       complete = false;
       continue;
     }
     pending.month = month.relative;
-    pending.file = report.file;
-    pending.journal = report.name;
+    pending.journal = DbText(entry.name);
     pending.filed = SqlTime(report.time);
     pending.lines = PrintedText(document);
     pending.has_htm = ReadWholeFile(htm, &pending.htm, &error);

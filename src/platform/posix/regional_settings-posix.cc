@@ -4,6 +4,7 @@
 #include <langinfo.h>
 #include <locale.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -47,6 +48,18 @@ RegionalSettings FromLocale(locale_t time_locale) {
   return settings;
 }
 
+// The UTF-8 form of each byte of codeset, or of windows-1252 when codeset
+// is UTF-8 (report text has one byte a character).
+std::array<std::string, 256> CodePage(const char* codeset) {
+  std::array<std::string, 256> table = Latin1();
+  if (std::strcmp(codeset, "UTF-8") == 0) codeset = "WINDOWS-1252";
+  for (unsigned byte = 0x80; byte < 256; ++byte) {
+    std::string utf8;
+    if (ToUtf8(codeset, std::string(1, static_cast<char>(byte)), &utf8)) table[byte] = utf8;
+  }
+  return table;
+}
+
 }  // namespace
 
 std::string TimeSeparatorOf(const std::string& time_format) {
@@ -82,6 +95,7 @@ SystemRegionalSettings ReadSystemRegionalSettings() {
   system.utf8 = system.local;
   const char* codeset = nl_langinfo_l(CODESET, time_locale);
   if (std::strcmp(codeset, "UTF-8") != 0 && !AllToUtf8(codeset, &system.utf8)) system = {};
+  system.code_page = CodePage(codeset);
   freelocale(time_locale);
   return system;
 }
