@@ -17,10 +17,12 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "archive/central/central_schema.h"
 #include "archive/central/central_search.h"
+#include "archive/central/central_text.h"
 #include "archive/central/db_connection.h"
 #include "output/report_path.h"
 #include "output/report_writer.h"
@@ -246,6 +248,17 @@ TEST_F(CentralArchiveTest, SearchesTwoPlantsAtOnce) {
                            "south/2004/Dec/ProcessAlarmJournal_03Dec04_080000.xml"))
         << query.text;
   }
+}
+
+TEST(DbTextTest, KeepsValidUtf8AndMarksWhatADatabaseTextCannotHold) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"99.9 \u00b0C \u20ac \U0001F600", "99.9 \u00b0C \u20ac \U0001F600"},
+      {std::string("A\0B", 3), "A\u2400B"},
+      {"M\xe4r", "M\uFFFDr"},                  // a single-byte code page's letter
+      {"\xed\xa0\x80", "\uFFFD\uFFFD\uFFFD"},  // a surrogate
+      {"\xc3", "\uFFFD"},                      // cut short
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(DbText(text), expected) << text;
 }
 
 TEST_F(CentralArchiveTest, UpgradesTheFirstSchemaKeepingItsReports) {
