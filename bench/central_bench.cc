@@ -66,8 +66,8 @@ struct Central {
         ") p(number) WHERE reports.plant = 'bench'");
     db.ExecScript(
         "DELETE FROM reports WHERE plant = 'bench'; "
-        "CREATE INDEX reports_lines_trigrams ON reports USING gin (lines gin_trgm_ops); "
-        "VACUUM ANALYZE reports");
+        "CREATE INDEX reports_lines_trigrams ON reports USING gin (lines gin_trgm_ops)");
+    db.ExecScript("VACUUM ANALYZE reports");
   }
 
   BenchFolder folder;
