@@ -132,9 +132,20 @@ std::string SearchPage(const SearchForm& form, const std::vector<SearchHit>& hit
     const size_t slash = hit.file.rfind('/');
     MonthFolder month;
     MonthFolderOf(hit.file.substr(0, slash), &month);
+    month.relative = hit.file.substr(0, slash);  // the central view's plant kept
     body += "<tr><td>" + HtmlEscape(hit.timestamp) + "</td><td>" +
             ReportLink(month, hit.file.substr(slash + 1)) + "</td><td><pre>" +
             HtmlEscape(hit.line) + "</pre></td></tr>\n";
   }
   return Page("Search", body + "</table>\n");
+}
+
+std::string PlantsPage(const std::vector<std::string>& plants) {
+  std::string body = "<p>";
+  for (const std::string& plant : plants) body += Link("/" + plant + "/", plant) + " ";
+  return Page("Plants", plants.empty() ? "<p>No reports.</p>\n" : body + "</p>\n");
+}
+
+std::string PrintOutPage(const std::string& title, const std::string& text) {
+  return Page(title, "<pre>" + HtmlEscape(text) + "</pre>\n");
 }

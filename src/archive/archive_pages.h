@@ -15,7 +15,8 @@
 // text with "&", "<", ">", '"' and "'" replaced by entities.
 std::string HtmlEscape(std::string_view text);
 
-// The start page: the years, each with links to its months.
+// The start page: the years, each with links to its months (a month's
+// relative path may start with a plant).
 std::string HomePage(const std::vector<MonthFolder>& months);
 
 // A month's reports (time, journal, file linked to its page), those of
@@ -35,5 +36,11 @@ struct SearchForm {
 // The search page: the form, then the hits as a table (none until searched).
 std::string SearchPage(const SearchForm& form, const std::vector<SearchHit>& hits,
                        const std::string& error, bool more);
+
+// The central view's start page: a link to each plant's months.
+std::string PlantsPage(const std::vector<std::string>& plants);
+
+// A report's printed text (UTF-8) as a page.
+std::string PrintOutPage(const std::string& title, const std::string& text);
 
 #endif  // QUELLOR_ARCHIVE_ARCHIVE_PAGES_H_

@@ -14,11 +14,6 @@
 
 namespace {
 
-// What the pages are sent as; report text is decoded from its code page.
-constexpr char kHtml[] = "text/html; charset=utf-8";
-// Most search hits one page shows.
-constexpr size_t kMaxHits = 1000;
-
 // The month folder of the request's YEAR and Mon, if it is one inside
 // data_folder.
 bool FindMonth(const std::string& data_folder, const httplib::Request& request,
@@ -39,42 +34,22 @@ std::vector<IndexEntry> MonthEntries(const MonthFolder& month, std::string* noti
   return EntriesOf(ReportFiles(month, ListMonthFiles(month.path).xml, nullptr));
 }
 
-SearchForm ReadSearchForm(const httplib::Request& request, std::string* error) {
-  SearchForm form;
-  form.query.text = request.get_param_value("q");
-  form.query.journal = request.get_param_value("journal");
-  form.query.regex = request.get_param_value("regex") == "1";
-  form.from = request.get_param_value("from");
-  form.to = request.get_param_value("to");
-  form.searched = !form.query.text.empty();
-  if ((!form.from.empty() && !ParseDay(form.from, &form.query.from)) ||
-      (!form.to.empty() && !ParseDay(form.to, &form.query.to))) {
-    *error = "Dates are written yyyy-mm-dd.";
-  }
-  return form;
-}
-
-void Forbidden(httplib::Response& response) {
-  response.status = 404;
-  response.set_content("Not found\n", "text/plain");
-}
-
 void ServeHome(const std::string& data_folder, const httplib::Request&,
                httplib::Response& response) {
   std::vector<MonthFolder> months = ListMonths(data_folder);
   std::erase_if(months,
                 [&](const MonthFolder& month) { return !InsideFolder(data_folder, month.path); });
-  response.set_content(HomePage(months), kHtml);
+  response.set_content(HomePage(months), kPageType);
 }
 
 void ServeMonth(const std::string& data_folder, const httplib::Request& request,
                 httplib::Response& response) {
   MonthFolder month;
-  if (!FindMonth(data_folder, request, &month)) return Forbidden(response);
+  if (!FindMonth(data_folder, request, &month)) return NotFound(response);
   std::string notice;
   const std::vector<IndexEntry> entries = MonthEntries(month, &notice);
   response.set_content(MonthPage(month, entries, notice, request.get_param_value("journal")),
-                       kHtml);
+                       kPageType);
 }
 
 // A report's page as the writer wrote it (already escaped), in UTF-8. The
@@ -86,15 +61,15 @@ void ServeReport(const std::string& data_folder, const httplib::Request& request
   std::string page, ignored;
   if (!FindMonth(data_folder, request, &month) ||
       !ParseReportPath(request.matches[3].str(), month.year, TextEncoding::kUtf8, &report)) {
-    return Forbidden(response);
+    return NotFound(response);
   }
   const std::string path =
       JoinPath(month.path, Respelt(report, TextEncoding::kUtf8, TextEncoding::kLocal).Htm());
   if (!request.matches[3].str().ends_with(".htm") || !FileExists(path) ||
       !InsideFolder(data_folder, path) || !ReadWholeFile(path, &page, &ignored)) {
-    return Forbidden(response);
+    return NotFound(response);
   }
-  response.set_content(CodePageToUtf8(page), kHtml);
+  response.set_content(CodePageToUtf8(page), kPageType);
 }
 
 void ServeSearch(const std::string& data_folder, const httplib::Request& request,
@@ -104,41 +79,16 @@ void ServeSearch(const std::string& data_folder, const httplib::Request& request
   std::vector<SearchHit> hits;
   bool more = false;
   if (error.empty() && form.searched) {
-    SearchArchive(
-        data_folder, form.query,
-        [&](const SearchHit& hit) {
-          more = hits.size() == kMaxHits;
-          if (!more) hits.push_back(hit);
-          return !more;
-        },
-        &error);
+    SearchArchive(data_folder, form.query, CollectHits(&hits, &more), &error);
   }
-  response.set_content(SearchPage(form, hits, error, more), kHtml);
+  response.set_content(SearchPage(form, hits, error, more), kPageType);
 }
 
 }  // namespace
 
-ArchiveServer::ArchiveServer(std::string data_folder)
-    : data_folder_(std::move(data_folder)), server_(std::make_unique<httplib::Server>()) {
+ArchiveServer::ArchiveServer(std::string data_folder) : data_folder_(std::move(data_folder)) {
   AddRoutes();
 }
-
-ArchiveServer::~ArchiveServer() = default;
-
-bool ArchiveServer::Bind(const std::string& host, int port) {
-  if (port == 0) {
-    port_ = server_->bind_to_any_port(host);
-    return port_ > 0;
-  }
-  port_ = port;
-  return server_->bind_to_port(host, port);
-}
-
-bool ArchiveServer::Run() { return server_->listen_after_bind(); }
-
-bool ArchiveServer::running() const { return server_->is_running(); }
-
-void ArchiveServer::Stop() { server_->stop(); }
 
 void ArchiveServer::AddRoutes() {
   using Handler = void (*)(const std::string&, const httplib::Request&, httplib::Response&);
@@ -153,7 +103,4 @@ void ArchiveServer::AddRoutes() {
                    handler(data_folder_, request, response);
                  });
   }
-  server_->set_default_headers(
-      {{"Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'"},
-       {"X-Content-Type-Options", "nosniff"}});
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,8 @@ constexpr char kUsage[] =
     "       QuellorArchive search DATA_FOLDER TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd]\n"
     "                             [--journal NAME] [--regex]\n"
     "       QuellorArchive serve DATA_FOLDER [--listen 127.0.0.1:8080]\n"
-    "       QuellorArchive publish DATA_FOLDER --to postgresql://... --plant NAME [--follow]\n";
+    "       QuellorArchive publish DATA_FOLDER --to postgresql://... --plant NAME [--follow]\n"
+    "       QuellorArchive serve --db postgresql://... [--listen 127.0.0.1:8080]\n";
 
 int Usage(const std::string& problem) {
   std::cerr << "QuellorArchive: " << problem << "\n" << kUsage;
@@ -59,7 +61,8 @@ bool ReadOptions(const std::vector<std::string>& args, size_t first,
 
 int Search(const std::vector<std::string>& args) {
   std::map<std::string, std::string> options;
-  if (args.size() < 3 || !ReadOptions(args, 3, {"--from", "--to", "--journal"}, &options)) {
+  if (args.size() < 3 || !ReadOptions(args, 3, {"--from", "--to", "--journal"}, &options) ||
+      options.contains("--follow")) {
     return Usage("search needs a data folder, a text and known options");
   }
   SearchQuery query;
@@ -84,10 +87,14 @@ int Search(const std::vector<std::string>& args) {
   return hits > 0 ? 0 : 1;
 }
 
+// serve DATA_FOLDER, or serve --db CONNINFO for the central database.
 int Serve(const std::vector<std::string>& args) {
+  const bool central = args[1] == "--db";
   std::map<std::string, std::string> options{{"--listen", "127.0.0.1:8080"}};
-  if (!ReadOptions(args, 2, {"--listen"}, &options) || options.contains("--regex")) {
-    return Usage("serve takes a data folder and --listen HOST:PORT");
+  if (!ReadOptions(args, central ? 1 : 2, {"--listen", "--db"}, &options) ||
+      options.contains("--regex") || options.contains("--follow") ||
+      central != options.contains("--db")) {
+    return Usage("serve takes a data folder or --db, and --listen HOST:PORT");
   }
   const std::string listen = options["--listen"];
   const size_t colon = listen.rfind(':');
@@ -96,10 +103,14 @@ int Serve(const std::vector<std::string>& args) {
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
   const int port = std::atoi(listen.c_str() + colon + 1);
   if (port <= 0 || port > 65535) return Usage("--listen takes HOST:PORT");
-  ArchiveServer server(args[1]);
-  if (!server.Bind(host, port)) return Fail("cannot listen on " + listen);
-  std::cout << "serving " << args[1] << " on http://" << listen << "/ (read-only)" << std::endl;
-  return server.Run() ? 0 : Fail("serving stopped");
+  std::string error;
+  const std::unique_ptr<PageServer> server = central ? CentralServerFor(options["--db"], &error)
+                                                     : std::make_unique<ArchiveServer>(args[1]);
+  if (server == nullptr) return Usage(error);
+  if (!server->Bind(host, port)) return Fail("cannot listen on " + listen);
+  std::cout << "serving " << (central ? "the central database" : args[1]) << " on http://" << listen
+            << "/ (read-only)" << std::endl;
+  return server->Run() ? 0 : Fail("serving stopped");
 }
 
 int Publish(const std::vector<std::string>& args) {
@@ -115,7 +126,7 @@ int Publish(const std::vector<std::string>& args) {
 int Run(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("a command and a folder are needed");
   const std::string& command = args[0];
-  if (!FolderExists(args[1])) return Fail("no folder " + args[1]);
+  if (args[1] != "--db" && !FolderExists(args[1])) return Fail("no folder " + args[1]);
   if (command == "verify" && args.size() == 2)
     return VerifyArchive(args[1], std::cout) == 0 ? 0 : 1;
   if (command == "reindex" && args.size() == 2) {

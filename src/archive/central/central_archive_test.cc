@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -22,6 +23,7 @@
 
 #include "archive/central/central_schema.h"
 #include "archive/central/central_search.h"
+#include "archive/central/central_server.h"
 #include "archive/central/central_text.h"
 #include "archive/central/db_connection.h"
 #include "output/report_path.h"
@@ -248,6 +250,34 @@ TEST_F(CentralArchiveTest, SearchesTwoPlantsAtOnce) {
                            "south/2004/Dec/ProcessAlarmJournal_03Dec04_080000.xml"))
         << query.text;
   }
+}
+
+TEST_F(CentralArchiveTest, ServesEveryPlantWithItsReportsAndASearchAcrossThem) {
+  SampleArchive north, south;
+  ASSERT_EQ(Publish(north.path(), "north"), 0);
+  ASSERT_EQ(Publish(south.path(), "south"), 0);
+  CentralServer server(postgres_.conninfo());
+  ASSERT_TRUE(server.Bind("127.0.0.1", 0));
+  std::thread serving([&] { server.Run(); });
+  ASSERT_TRUE(WaitUntil([&] { return server.running(); }));
+  httplib::Client client("127.0.0.1", server.port());
+  const std::string report = "/north/" + kPlantedJan + ".htm";
+  const std::pair<std::string, std::vector<std::string>> pages[] = {
+      {"/", {"href=\"/north/\"", "href=\"/south/\""}},
+      {"/south/", {"href=\"/south/2005/Jan/\""}},
+      {"/north/2005/Jan/", {"href=\"" + report + "\""}},
+      {report, {"FIC-9901  FLOW HIGH &lt;10%&gt; &amp; rising"}},
+      {"/search?q=FIC-9901&regex=1", {report, "/south/" + kPlantedJan + ".htm"}},
+  };
+  for (const auto& [path, parts] : pages) {
+    const auto answer = client.Get(path);
+    ASSERT_TRUE(answer) << path;
+    EXPECT_EQ(answer->status, 200) << path;
+    for (const std::string& part : parts) EXPECT_THAT(answer->body, HasSubstr(part)) << path;
+  }
+  EXPECT_EQ(client.Get("/east/")->status, 404);
+  server.Stop();
+  serving.join();
 }
 
 TEST(DbTextTest, KeepsValidUtf8AndMarksWhatADatabaseTextCannotHold) {

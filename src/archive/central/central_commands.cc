@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "archive/central/central_server.h"
 #include "archive/central/db_connection.h"
 #include "archive/central/publisher.h"
 
@@ -22,4 +23,14 @@ int PublishCommand(const PublishOptions& options) {
   std::cout << publisher.sent() << " reports published, " << publisher.found()
             << " found published already" << std::endl;
   return status;
+}
+
+std::unique_ptr<PageServer> CentralServerFor(const std::string& conninfo, std::string* error) {
+  try {
+    CheckConnectionString(conninfo);
+  } catch (const DbError& problem) {
+    *error = problem.what();
+    return nullptr;
+  }
+  return std::make_unique<CentralServer>(conninfo);
 }

@@ -1,7 +1,10 @@
 #ifndef QUELLOR_ARCHIVE_CENTRAL_CENTRAL_COMMANDS_H_
 #define QUELLOR_ARCHIVE_CENTRAL_CENTRAL_COMMANDS_H_
 
+#include <memory>
 #include <string>
+
+#include "archive/page_server.h"
 
 // The commands of the central database: built where libpq is found (Linux);
 // elsewhere they say so and fail.
@@ -17,5 +20,9 @@ struct PublishOptions {
 // publish: copies the data folder's reports into the central database; the
 // exit status (2 for a plant name that cannot be one).
 int PublishCommand(const PublishOptions& options);
+
+// serve --db: the web view of the central database, or null with the
+// reason in *error.
+std::unique_ptr<PageServer> CentralServerFor(const std::string& conninfo, std::string* error);
 
 #endif  // QUELLOR_ARCHIVE_CENTRAL_CENTRAL_COMMANDS_H_

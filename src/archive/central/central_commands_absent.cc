@@ -4,8 +4,19 @@
 
 #include "archive/central/central_commands.h"
 
+namespace {
+
+constexpr char kAbsent[] =
+    "this build has no PostgreSQL client (libpq); publish and serve --db run on Linux";
+
+}  // namespace
+
 int PublishCommand(const PublishOptions&) {
-  std::cerr << "QuellorArchive: this build has no PostgreSQL client (libpq); publish runs on "
-               "Linux\n";
+  std::cerr << "QuellorArchive: " << kAbsent << "\n";
   return 2;
+}
+
+std::unique_ptr<PageServer> CentralServerFor(const std::string&, std::string* error) {
+  *error = kAbsent;
+  return nullptr;
 }

@@ -22,11 +22,11 @@ CREATE TABLE reports (
   stamp text NOT NULL,      -- sizes and times of the two files as published
   PRIMARY KEY (plant, month, file)
 ))sql",
-    // 2: search across plants through trigrams; months listed in order.
+    // 2: search across plants through trigrams, newest reports first.
     R"sql(
 CREATE EXTENSION IF NOT EXISTS pg_trgm;
 CREATE INDEX reports_lines_trigrams ON reports USING gin (lines gin_trgm_ops);
-CREATE INDEX reports_by_time ON reports (plant, filed)
+CREATE INDEX reports_by_time ON reports (filed)
 )sql",
 };
 

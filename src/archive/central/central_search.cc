@@ -51,13 +51,6 @@ std::string SqlDay(const LocalTime& t) {
   return text;
 }
 
-LocalTime ParseSqlTime(std::string_view text) {
-  LocalTime t;
-  std::sscanf(std::string(text).c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day, &t.hour,
-              &t.minute, &t.second);
-  return t;
-}
-
 // The statement that lists the candidate reports, newest first, and its
 // parameters.
 struct Candidates {

@@ -1,5 +1,6 @@
 #include "archive/central/central_text.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "archive/search.h"
@@ -60,6 +61,20 @@ std::string PrintedText(std::string_view document) {
     text += DbText(line);
   });
   return text;
+}
+
+std::string SqlTime(const LocalTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return text;
+}
+
+LocalTime ParseSqlTime(std::string_view text) {
+  LocalTime t;
+  std::sscanf(std::string(text).c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day, &t.hour,
+              &t.minute, &t.second);
+  return t;
 }
 
 std::vector<std::string_view> TextLines(std::string_view text) {

@@ -45,13 +45,6 @@ std::string FileStamp(const std::string& path) {
   return std::to_string(size) + "@" + std::to_string(written.time_since_epoch().count());
 }
 
-std::string SqlTime(const LocalTime& t) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return text;
-}
-
 }  // namespace
 
 struct Publisher::Pending {
