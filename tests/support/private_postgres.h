@@ -1,6 +1,8 @@
 #ifndef QUELLOR_TESTS_SUPPORT_PRIVATE_POSTGRES_H_
 #define QUELLOR_TESTS_SUPPORT_PRIVATE_POSTGRES_H_
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,11 +11,11 @@
 #include "support/temp_folder.h"
 
 // A PostgreSQL server of the test's own, from Debian's packages: initdb and
-// pg_ctl into a temporary folder, run as the user nobody (the server refuses
-// to run as root), listening on a socket in that folder only (no TCP port).
-// Its user "quellor" has a password, which clients read from the password
-// file that PGPASSFILE names: this process's environment is set so. The
-// server is stopped and its folder removed when the object goes.
+// pg_ctl into a temporary folder, run as the user nobody when run by root
+// (the server refuses root), listening on a socket in that folder only (no
+// TCP port). Its user "quellor" has a password, which clients read from the
+// password file that PGPASSFILE names: this process's environment is set so.
+// The server is stopped and its folder removed when the object goes.
 class PrivatePostgres {
  public:
   // Makes and starts the server; check ok() before using it.
@@ -98,9 +100,9 @@ inline std::string PrivatePostgres::conninfo() const {
 }
 
 inline bool PrivatePostgres::RunAsServer(const std::string& command_line) const {
-  return std::system(("cd / && runuser -u " + std::string(kPostgresServerUser) + " -- " + bin_ +
-                      "/" + command_line)
-                         .c_str()) == 0;
+  const std::string as_user =
+      geteuid() == 0 ? "runuser -u " + std::string(kPostgresServerUser) + " -- " : "";
+  return std::system(("cd / && " + as_user + bin_ + "/" + command_line).c_str()) == 0;
 }
 
 #endif  // QUELLOR_TESTS_SUPPORT_PRIVATE_POSTGRES_H_
