@@ -57,15 +57,15 @@ void BM_Search(benchmark::State& state) {
   query.text = kTexts[state.range(0)];
   query.regex = state.range(0) == 2;
   size_t hits = 0;
-  std::string error;
+  std::string note, error;
   for (auto _ : state) {
-    SearchArchive(
+    SearchReports(
         archive.folder.path().string(), query,
-        [&](const SearchHit&) {
-          ++hits;
+        [&](const ReportHits& report) {
+          hits += report.lines.size();
           return true;
         },
-        &error);
+        &note, &error);
   }
   state.SetBytesProcessed(state.iterations() * archive.xml_bytes);
   state.counters["hits"] = static_cast<double>(hits / state.iterations());

@@ -111,7 +111,12 @@ void BM_CentralSearch(benchmark::State& state) {
   for (auto _ : state) {
     hits = 0;
     SearchCentral(
-        db, query, "", [&](const SearchHit&) { return ++hits < 1000; }, &error);
+        db, query, "",
+        [&](const ReportHits& report) {
+          hits += report.lines.size();
+          return hits < 1000;
+        },
+        &error);
   }
   state.counters["hits"] = static_cast<double>(hits);
 }

@@ -127,3 +127,8 @@ bool InsideFolder(const std::string& folder, const std::string& path) {
       std::mismatch(root.begin(), root.end(), resolved.begin(), resolved.end());
   return root_end == root.end();
 }
+
+bool ReadableInside(const std::string& folder, const std::string& path) {
+  std::error_code error;
+  return !fs::is_symlink(path, error) ? !error : InsideFolder(folder, path);
+}

@@ -58,4 +58,8 @@ std::vector<IndexEntry> EntriesOf(const std::vector<ReportPath>& reports);
 // True when path, with every symbolic link followed, lies inside folder.
 bool InsideFolder(const std::string& folder, const std::string& path);
 
+// True when path, a file in a month folder already found InsideFolder, is
+// no link to a file outside folder: the rule of every reader of reports.
+bool ReadableInside(const std::string& folder, const std::string& path);
+
 #endif  // QUELLOR_ARCHIVE_ARCHIVE_H_

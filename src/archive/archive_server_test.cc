@@ -5,10 +5,12 @@
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "archive/folder_source.h"
 #include "output/text_helpers.h"
 #include "support/sample_archive.h"
 #include "support/temp_folder.h"
@@ -17,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kJanAlarm = "/2005/Jan/ProcessAlarmJournal_03Jan05_080000.htm";
+const std::string kJanAlarm = "/2005/Jan/ProcessAlarmJournal_03Jan05_080000";
 
 class ArchiveServerTest : public ::testing::Test {
  protected:
@@ -38,18 +40,28 @@ class ArchiveServerTest : public ::testing::Test {
   httplib::Client client_;
 };
 
-TEST_F(ArchiveServerTest, ListsFiltersAndShowsReports) {
+TEST_F(ArchiveServerTest, LeadsFromCalendarToDayToReportAndItsFiles) {
   EXPECT_NE(Get("/").find("<a href=\"/2004/Nov/\">Nov</a>"), std::string::npos);
   const std::string month = Get("/2005/Jan/");
-  EXPECT_NE(month.find("<td>03 Jan 2005  08:00:00</td><td>ProcessAlarmJournal</td>"),
+  EXPECT_NE(month.find("<a href=\"/2005/Jan/03/\">3</a> <span class=\"count\">2</span>"),
             std::string::npos);
-  EXPECT_NE(month.find("ProcessAlarmJournal_03Jan05_080000_2.htm"), std::string::npos);
+  EXPECT_NE(month.find("Process alarm journal (2)"), std::string::npos);
   const std::string filtered = Get("/2005/Jan/?journal=SystemErrorJournal");
-  EXPECT_NE(filtered.find("<td>SystemErrorJournal</td>"), std::string::npos);
-  EXPECT_EQ(filtered.find("<td>ProcessAlarmJournal</td>"), std::string::npos);
-  EXPECT_EQ(Get(kJanAlarm), CodePageToUtf8(ReadBytes(served_.archive() / kJanAlarm.substr(1))));
+  EXPECT_EQ(filtered.find("/2005/Jan/03/"), std::string::npos);
+  const std::string day = Get("/2005/Jan/03/");
+  EXPECT_NE(day.find("<a href=\"" + kJanAlarm + "_2\">08:00:00</a>"), std::string::npos);
+  const std::string report = Get(kJanAlarm + "_2?q=ALARM");
+  EXPECT_NE(report.find("<a href=\"" + kJanAlarm + "\">&lt; Previous</a>"), std::string::npos);
+  EXPECT_NE(report.find("<mark>ALARM</mark>"), std::string::npos);
+  EXPECT_NE(Get("/2005/Jan/SystemErrorJournal_05Jan05_091007.txt").find(kPlantedLine),
+            std::string::npos);
+  const std::string files = served_.archive() / kJanAlarm.substr(1);
+  EXPECT_EQ(Get(kJanAlarm + ".htm"), CodePageToUtf8(ReadBytes(files + ".htm")));
+  EXPECT_EQ(Get(kJanAlarm + ".xml"), ReadBytes(files + ".xml"));
   const std::string found = Get("/search?q=FIC-9901&from=2005-01-01&to=2005-01-31");
-  EXPECT_NE(found.find("FIC-9901  FLOW HIGH &lt;10%&gt; &amp; rising"), std::string::npos);
+  EXPECT_NE(found.find("<mark>FIC-9901</mark>  FLOW HIGH &lt;10%&gt; &amp; rising"),
+            std::string::npos);
+  EXPECT_NE(found.find("(1 lines)"), std::string::npos);
   EXPECT_EQ(found.find("ProcessAlarmJournal_03Dec04"), std::string::npos);
 }
 
@@ -57,15 +69,18 @@ TEST_F(ArchiveServerTest, ListsAMonthWithABrokenIndexFromItsFiles) {
   WriteBytes(served_.archive() / "2004/Dec/dir.xml", "<Reports><Report>");
   const std::string month = Get("/2004/Dec/");
   EXPECT_NE(month.find("cannot be read"), std::string::npos);
-  EXPECT_NE(month.find("SystemErrorJournal_05Dec04_091007.htm"), std::string::npos);
+  EXPECT_NE(month.find("System error journal: 1"), std::string::npos);
 }
 
 TEST_F(ArchiveServerTest, ServesNothingOutsideTheReports) {
   TempFolder outside;
-  WriteBytes(outside / "Secret_01Jan05_000000.htm", "secret");
   std::error_code no_links;  // where symbolic links cannot be made, those cases are moot
-  fs::create_symlink(outside / "Secret_01Jan05_000000.htm",
-                     served_.archive() / "2005/Jan/Secret_01Jan05_000000.htm", no_links);
+  for (const char* kind : {".htm", ".xml"}) {
+    WriteBytes(outside / (std::string("Secret_01Jan05_000000") + kind), "<Line>secret</Line>");
+    fs::create_symlink(outside / (std::string("Secret_01Jan05_000000") + kind),
+                       served_.archive() / (std::string("2005/Jan/Secret_01Jan05_000000") + kind),
+                       no_links);
+  }
   fs::create_directory(served_.archive() / "2006");
   fs::create_directory_symlink(outside.path(), served_.archive() / "2006/Jan", no_links);
   const std::string refused[] = {"/../" + outside.path(),
@@ -75,18 +90,84 @@ TEST_F(ArchiveServerTest, ServesNothingOutsideTheReports) {
                                  "//etc/passwd",
                                  "/C:/Windows/win.ini",
                                  "/2005/Jan/dir.xml",
-                                 "/2005/Jan/ProcessAlarmJournal_03Jan05_080000.xml",
+                                 "/2005/Jan/ProcessAlarmJournal_03Jan05_080000.exe",
                                  "/2005/Jan/Secret_01Jan05_000000.htm",
+                                 "/2005/Jan/Secret_01Jan05_000000.xml",
                                  "/2006/Jan/",
                                  "/2006/Jan/Secret_01Jan05_000000.htm",
                                  "/2005/Feb/"};
   for (const std::string& path : refused) {
     auto answer = client_.Get(path);
     ASSERT_TRUE(answer) << path;
-    EXPECT_TRUE(answer->status == 403 || answer->status == 404) << path << ": " << answer->status;
+    EXPECT_NE(answer->status, 200) << path << ": " << answer->status;
     EXPECT_EQ(answer->body.find("secret"), std::string::npos) << path;
   }
-  EXPECT_EQ(client_.Post("/2005/Jan/", "x", "text/plain")->status, 404);
+  EXPECT_NE(Get("/search?q=secret").find("No reports found"), std::string::npos);
+}
+
+// A connection to the server, closed when destroyed.
+class Connection {
+ public:
+  explicit Connection(int port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    EXPECT_EQ(::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  }
+  ~Connection() { httplib::detail::close_socket(socket_); }
+
+  // Sends request, then returns what comes back until the server closes or
+  // is silent for 3 s.
+  std::string Exchange(const std::string& request) {
+    ::send(socket_, request.data(), static_cast<int>(request.size()), 0);
+    std::string answer;
+    char chunk[4096];
+    for (;;) {
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(socket_, &readable);
+      timeval wait{3, 0};
+      if (select(static_cast<int>(socket_ + 1), &readable, nullptr, nullptr, &wait) <= 0) break;
+      const auto got = ::recv(socket_, chunk, sizeof chunk, 0);
+      if (got <= 0) break;
+      answer.append(chunk, static_cast<size_t>(got));
+    }
+    return answer;
+  }
+
+ private:
+  socket_t socket_;
+};
+
+TEST_F(ArchiveServerTest, RefusesOtherMethodsHostsAndAPortInUse) {
+  const struct {
+    std::string request, status;
+  } cases[] = {
+      // Refused without reading the body.
+      {"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1000000000\r\n\r\nxx",
+       "HTTP/1.1 405"},
+      {"GET / HTTP/1.1\r\nHost: rebound.example:8080\r\nConnection: close\r\n\r\n", "HTTP/1.1 421"},
+      {"GET / HTTP/1.1\r\nHost: localhost:1\r\nConnection: close\r\n\r\n", "HTTP/1.1 200"},
+      {"HEAD / HTTP/1.1\r\nHost: [::1]\r\nConnection: close\r\n\r\n", "HTTP/1.1 200"},
+  };
+  for (const auto& c : cases) {
+    const std::string answer = Connection(served_.port()).Exchange(c.request);
+    EXPECT_TRUE(answer.starts_with(c.status)) << c.request << "\n" << answer;
+  }
+  EXPECT_NE(
+      client_.Get("/")->get_header_value("Content-Security-Policy").find("frame-ancestors 'none'"),
+      std::string::npos);
+  FolderSource source(served_.archive().path());
+  ArchiveServer second(source, {});
+  EXPECT_FALSE(second.Bind("127.0.0.1", served_.port()));
+}
+
+TEST_F(ArchiveServerTest, AnswersWhileIdleConnectionsWait) {
+  std::vector<std::unique_ptr<Connection>> idle;
+  for (int i = 0; i < 16; ++i) idle.push_back(std::make_unique<Connection>(served_.port()));
+  client_.set_read_timeout(2, 0);
+  EXPECT_TRUE(client_.Get("/"));
 }
 
 TEST_F(ArchiveServerTest, AnswersParallelClients) {

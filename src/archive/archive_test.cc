@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "archive/folder_source.h"
 #include "archive/reindex.h"
 #include "archive/search.h"
+#include "archive/text_index.h"
 #include "archive/verify.h"
 #include "platform/file_system.h"
 #include "support/sample_archive.h"
@@ -134,19 +138,38 @@ SearchQuery Query(const std::string& text, void (*set)(SearchQuery*) = nullptr) 
   return query;
 }
 
-// "timestamp  file: line" of every hit of query.
-std::vector<std::string> Hits(const SampleArchive& archive, const SearchQuery& query) {
+// "timestamp  file: line" of every hit of query; *note: what the search
+// said about the full-text index.
+std::vector<std::string> Hits(const SampleArchive& archive, const SearchQuery& query,
+                              std::string* note = nullptr) {
   std::vector<std::string> hits;
-  std::string error;
-  EXPECT_TRUE(SearchArchive(
+  std::string error, ignored;
+  EXPECT_TRUE(SearchReports(
       archive.path(), query,
-      [&](const SearchHit& hit) {
-        hits.push_back(hit.timestamp + "  " + hit.file + ": " + hit.line);
+      [&](const ReportHits& report) {
+        for (const SearchHit& hit : report.lines) {
+          hits.push_back(hit.timestamp + "  " + hit.file + ": " + hit.line);
+        }
         return true;
       },
-      &error))
+      note != nullptr ? note : &ignored, &error))
       << error;
   return hits;
+}
+
+// Brings the archive's index up to date once its months' folders are past
+// the time in which a folder may still change unseen: dated an hour back,
+// or (where folder times cannot be set) after waiting that time out.
+void BuildIndex(const SampleArchive& archive) {
+  std::error_code cannot_set;
+  for (const char* month : {"2004/Nov", "2004/Dec", "2005/Jan"}) {
+    fs::last_write_time(archive / month, fs::file_time_type::clock::now() - std::chrono::hours(1),
+                        cannot_set);
+  }
+  if (cannot_set) std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  std::string error;
+  const std::atomic<bool> go_on = false;
+  EXPECT_TRUE(UpdateTextIndex(archive.path(), go_on, nullptr, &error)) << error;
 }
 
 TEST(SearchArchiveTest, FindsPrintedLinesWithinTheFilters) {
@@ -180,15 +203,68 @@ TEST(SearchArchiveTest, FindsPrintedLinesWithinTheFilters) {
        {}},
       {Query("FIC-9901", [](SearchQuery* q) { q->journal = "ProcessAlarmJournal"; }), {dec}},
   };
-  for (const Case& c : cases) EXPECT_EQ(Hits(archive, c.query), c.hits) << c.query.text;
+  for (bool indexed : {false, true}) {
+    if (indexed) BuildIndex(archive);
+    for (const Case& c : cases) {
+      std::string note;
+      EXPECT_EQ(Hits(archive, c.query, &note), c.hits) << c.query.text << " " << indexed;
+      EXPECT_EQ(note.empty(), indexed) << note;
+    }
+  }
+}
+
+// The full-text index is a cache: whatever became of it, a search finds
+// what the reports hold, and the next update makes it whole again.
+TEST(SearchArchiveTest, FindsEverythingWhateverBecameOfTheIndex) {
+  const struct {
+    const char* name;
+    void (*change)(const SampleArchive&);
+  } cases[] = {
+      {"deleted", [](const SampleArchive& a) { fs::remove(a / kTextIndexFileName); }},
+      {"damaged",
+       [](const SampleArchive& a) {
+         std::string bytes = ReadBytes(a / kTextIndexFileName);
+         WriteBytes(a / kTextIndexFileName, bytes.replace(100, 4000, 4000, 'x'));
+       }},
+      {"behind",
+       [](const SampleArchive& a) {
+         fs::copy_file(a / kPlantedJan, a / "2005/Jan/SystemErrorJournal_06Jan05_000000.xml");
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SampleArchive archive;
+    BuildIndex(archive);
+    c.change(archive);
+    std::string note;
+    const size_t expected = std::string(c.name) == "behind" ? 3 : 2;
+    EXPECT_EQ(Hits(archive, Query("FIC-9901"), &note).size(), expected) << c.name;
+    EXPECT_FALSE(note.empty()) << c.name;
+    BuildIndex(archive);
+    EXPECT_EQ(Hits(archive, Query("FIC-9901"), &note).size(), expected) << c.name;
+  }
+}
+
+// Expressions run in linear time, also over lines far longer than printed.
+TEST(SearchArchiveTest, MatchesLongLinesInLinearTime) {
+  SampleArchive archive;
+  WriteBytes(archive / "2005/Jan/Long_20Jan05_000000.xml",
+             "<Report><Line>" + std::string(50000, ' ') + "FIC-77 tail</Line></Report>");
+  const std::pair<const char*, size_t> cases[] = {{"( *)*X", 0}, {"^ *FIC-7+ tail$", 1}};
+  for (const auto& [pattern, hits] : cases) {
+    SearchQuery query = Query(pattern);
+    query.regex = true;
+    query.journal = "Long";
+    EXPECT_EQ(Hits(archive, query).size(), hits) << pattern;
+  }
 }
 
 TEST(SearchArchiveTest, RefusesAnInvalidExpression) {
   SampleArchive archive;
   std::string error;
-  EXPECT_FALSE(SearchArchive(
+  EXPECT_FALSE(SearchReports(
       archive.path(), Query("(", [](SearchQuery* q) { q->regex = true; }),
-      [](const SearchHit&) { return true; }, &error));
+      [](const ReportHits&) { return true; }, nullptr, &error));
   EXPECT_NE(error.find("invalid regular expression"), std::string::npos);
 }
 

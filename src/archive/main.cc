@@ -1,9 +1,13 @@
 // QuellorArchive: verifies and rebuilds month indexes, searches the reports'
-// printed lines, serves a read-only web view of a data folder, and publishes
-// its reports to a central PostgreSQL database.
+// QuellorArchive: verifies and rebuilds month indexes, searches the reports'
+// printed lines, keeps their full-text index, serves a read-only web view of
+// a data folder, and publishes its reports to a central PostgreSQL database.
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -12,6 +16,7 @@
 
 #include "archive/archive_server.h"
 #include "archive/central/central_commands.h"
+#include "archive/folder_source.h"
 #include "archive/reindex.h"
 #include "archive/search.h"
 #include "archive/verify.h"
@@ -25,9 +30,12 @@ constexpr char kUsage[] =
     "       QuellorArchive reindex MONTH_FOLDER\n"
     "       QuellorArchive search DATA_FOLDER TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd]\n"
     "                             [--journal NAME] [--regex]\n"
-    "       QuellorArchive serve DATA_FOLDER [--listen 127.0.0.1:8080]\n"
+    "       QuellorArchive index DATA_FOLDER\n"
+    "       QuellorArchive serve DATA_FOLDER [--listen 127.0.0.1:8080] [--title TEXT]\n"
+    "                            [--allow-host NAME[,NAME...]]\n"
     "       QuellorArchive publish DATA_FOLDER --to postgresql://... --plant NAME [--follow]\n"
-    "       QuellorArchive serve --db postgresql://... [--listen 127.0.0.1:8080]\n";
+    "       QuellorArchive serve --db postgresql://... [--listen 127.0.0.1:8080] [--title TEXT]\n"
+    "                            [--allow-host NAME[,NAME...]]\n";
 
 int Usage(const std::string& problem) {
   std::cerr << "QuellorArchive: " << problem << "\n" << kUsage;
@@ -74,16 +82,19 @@ int Search(const std::vector<std::string>& args) {
     return Usage("dates are written yyyy-mm-dd");
   }
   size_t hits = 0;
-  std::string error;
-  const bool done = SearchArchive(
+  std::string error, note;
+  const bool done = SearchReports(
       args[1], query,
-      [&](const SearchHit& hit) {
-        std::cout << hit.timestamp << "  " << hit.file << ": " << hit.line << "\n";
-        ++hits;
+      [&](const ReportHits& report) {
+        for (const SearchHit& hit : report.lines) {
+          std::cout << hit.timestamp << "  " << hit.file << ": " << hit.line << "\n";
+        }
+        hits += report.lines.size();
         return true;
       },
-      &error);
+      &note, &error);
   if (!done) return Fail(error);
+  if (!note.empty()) std::cerr << "QuellorArchive: " << note << "\n";
   return hits > 0 ? 0 : 1;
 }
 
@@ -91,10 +102,11 @@ int Search(const std::vector<std::string>& args) {
 int Serve(const std::vector<std::string>& args) {
   const bool central = args[1] == "--db";
   std::map<std::string, std::string> options{{"--listen", "127.0.0.1:8080"}};
-  if (!ReadOptions(args, central ? 1 : 2, {"--listen", "--db"}, &options) ||
+  if (!ReadOptions(args, central ? 1 : 2, {"--listen", "--title", "--allow-host", "--db"},
+                   &options) ||
       options.contains("--regex") || options.contains("--follow") ||
       central != options.contains("--db")) {
-    return Usage("serve takes a data folder or --db, and --listen HOST:PORT");
+    return Usage("serve takes a data folder or --db, --listen HOST:PORT, --title and --allow-host");
   }
   const std::string listen = options["--listen"];
   const size_t colon = listen.rfind(':');
@@ -103,14 +115,34 @@ int Serve(const std::vector<std::string>& args) {
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
   const int port = std::atoi(listen.c_str() + colon + 1);
   if (port <= 0 || port > 65535) return Usage("--listen takes HOST:PORT");
+  ServerOptions server_options;
+  std::filesystem::path folder = std::filesystem::absolute(args[1]).lexically_normal();
+  if (!folder.has_filename()) folder = folder.parent_path();
+  server_options.title = options.contains("--title") ? options["--title"]
+                         : central                   ? "Central archive"
+                                                     : folder.filename().string();
+  for (std::string names = options["--allow-host"]; !names.empty();) {
+    const size_t comma = names.find(',');
+    server_options.allowed_hosts.push_back(names.substr(0, comma));
+    names = comma == std::string::npos ? "" : names.substr(comma + 1);
+  }
   std::string error;
-  const std::unique_ptr<PageServer> server = central ? CentralServerFor(options["--db"], &error)
-                                                     : std::make_unique<ArchiveServer>(args[1]);
-  if (server == nullptr) return Usage(error);
-  if (!server->Bind(host, port)) return Fail("cannot listen on " + listen);
+  std::unique_ptr<PlantSources> plants;
+  std::unique_ptr<ReportSource> every_plant;
+  std::unique_ptr<FolderSource> data;
+  if (central) {
+    plants = CentralPlantsFor(options["--db"], &error);
+    if (plants == nullptr) return Usage(error);
+    every_plant = plants->Plant("");
+  } else {
+    data = std::make_unique<FolderSource>(args[1]);
+  }
+  ArchiveServer server(central ? *every_plant : *data, server_options, plants.get());
+  if (!server.Bind(host, port)) return Fail("cannot listen on " + listen + " (in use?)");
+  if (data != nullptr) data->StartIndexing(std::chrono::seconds(5));
   std::cout << "serving " << (central ? "the central database" : args[1]) << " on http://" << listen
             << "/ (read-only)" << std::endl;
-  return server->Run() ? 0 : Fail("serving stopped");
+  return server.Run() ? 0 : Fail("serving stopped");
 }
 
 int Publish(const std::vector<std::string>& args) {
@@ -132,6 +164,11 @@ int Run(const std::vector<std::string>& args) {
   if (command == "reindex" && args.size() == 2) {
     std::string error;
     return ReindexMonth(args[1], std::cout, &error) ? 0 : Fail(error);
+  }
+  if (command == "index" && args.size() == 2) {
+    std::string error;
+    const std::atomic<bool> go_on = false;
+    return UpdateTextIndex(args[1], go_on, nullptr, &error) ? 0 : Fail(error);
   }
   if (command == "search") return Search(args);
   if (command == "serve") return Serve(args);

@@ -1,14 +1,19 @@
 #include "archive/search.h"
 
+#include <re2/filtered_re2.h>
+#include <re2/re2.h>
+
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <regex>
 #include <string_view>
 #include <tuple>
 #include <vector>
 
 #include "archive/archive.h"
+#include "archive/text_index.h"
+#include "output/report_index.h"
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
 
@@ -60,110 +65,194 @@ std::string_view LineText(std::string_view document, size_t open) {
   return document.substr(start, document.find('<', start) - start);
 }
 
-// Finds the matching printed lines of one report file's document.
-class LineMatcher {
- public:
-  explicit LineMatcher(const SearchQuery& query)
-      : query_(query),
-        needle_(Utf8ToCodePage(query.text)),
-        escaped_(EscapeXml(needle_)),
-        searcher_(escaped_.begin(), escaped_.end()) {
-    if (query.regex) regex_.assign(query.text, std::regex::ECMAScript | std::regex::optimize);
+// Calls visit(open) for the start tag of every Line element of document.
+template <typename Visit>
+void ForEachLine(std::string_view document, Visit visit) {
+  for (size_t open = document.find(kLineTag); open != std::string_view::npos;
+       open = document.find(kLineTag, open + 1)) {
+    visit(open);
   }
-
-  // Calls emit for each matching line of document, in order.
-  void Scan(std::string_view document, const std::function<void(std::string&&)>& emit) const {
-    if (query_.regex || query_.text.empty()) return ScanEveryLine(document, emit);
-    // A printed line holds the text only where the file holds its escaped
-    // form: only lines around such places are decoded and compared.
-    size_t checked = std::string_view::npos;
-    for (auto at = document.begin();;) {
-      at = std::search(at, document.end(), searcher_);
-      if (at == document.end()) return;
-      const size_t hit = static_cast<size_t>(at - document.begin());
-      const size_t open = document.rfind(kLineTag, hit);
-      ++at;
-      if (open == std::string_view::npos || open == checked) continue;
-      checked = open;
-      const std::string line = PrintedLine(LineText(document, open));
-      if (line.find(needle_) != std::string::npos) emit(CodePageToUtf8(line));
-    }
-  }
-
- private:
-  void ScanEveryLine(std::string_view document,
-                     const std::function<void(std::string&&)>& emit) const {
-    ForEachPrintedLine(document, [&](std::string&& line) {
-      if (!query_.regex || std::regex_search(line, regex_)) emit(std::move(line));
-    });
-  }
-
-  const SearchQuery& query_;
-  const std::string needle_;  // the text in the reports' code page
-  const std::string escaped_;
-  const std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher_;
-  std::regex regex_;
-};
+}
 
 bool Wanted(const SearchQuery& query, const ReportPath& report) {
   return (query.journal.empty() || report.name == query.journal) &&
          Day(report.time) >= Day(query.from) && Day(report.time) <= Day(query.to);
 }
 
-// Searches one month folder, newest report first; false once on_hit asked
-// to stop.
-bool SearchMonth(const MonthFolder& month, const SearchQuery& query, const LineMatcher& matcher,
-                 const std::function<bool(const SearchHit&)>& on_hit) {
-  const std::vector<ReportPath> reports =
-      ReportFiles(month, ListMonthFiles(month.path).xml, nullptr);
+bool Stopped(const SearchQuery& query) { return query.stop != nullptr && *query.stop; }
+
+// Reads one report and passes its matching lines on; false once on_report
+// asked to stop.
+bool SearchReport(const std::string& data_folder, const MonthFolder& month,
+                  const ReportPath& report, const LineMatcher& matcher,
+                  const std::function<bool(const ReportHits&)>& on_report) {
+  const std::string path = JoinPath(month.path, report.Xml());
   std::string document, ignored;
-  bool go_on = true;
-  for (auto report = reports.rbegin(); go_on && report != reports.rend(); ++report) {
-    if (!Wanted(query, *report) ||
-        !ReadWholeFile(JoinPath(month.path, report->Xml()), &document, &ignored)) {
-      continue;
-    }
-    SearchHit hit{FormatTimestamp(report->time, TextEncoding::kUtf8),
-                  month.relative + "/" + IndexEntryOf(*report).file, ""};
-    matcher.Scan(document, [&](std::string&& line) {
-      hit.line = std::move(line);
-      go_on = go_on && on_hit(hit);
-    });
+  if (!ReadableInside(data_folder, path) || !ReadWholeFile(path, &document, &ignored)) return true;
+  ReportHits hits{FormatTimestamp(report.time, TextEncoding::kUtf8),
+                  month.relative + "/" + IndexEntryOf(report).file,
+                  report.name,
+                  {}};
+  matcher.Scan(document, [&](std::string&& line, std::vector<Mark>&& marks) {
+    hits.lines.push_back({hits.timestamp, hits.file, std::move(line), std::move(marks)});
+  });
+  hits.line_count = hits.lines.size();
+  return hits.lines.empty() || on_report(hits);
+}
+
+// The reports of month to read, newest first: the index's candidates when
+// the month is indexed as it is now, else every report of its folder.
+std::vector<ReportPath> MonthReports(const MonthFolder& month, bool indexed,
+                                     const std::vector<TextIndex::Report>& candidates) {
+  std::vector<ReportPath> reports;
+  if (!indexed) {
+    reports = ReportFiles(month, ListMonthFiles(month.path).xml, nullptr);
+    std::reverse(reports.begin(), reports.end());
+    return reports;
   }
-  return go_on;
+  const std::string prefix = month.relative + "/";
+  ReportPath report;
+  for (const TextIndex::Report& candidate : candidates) {
+    if (candidate.file.starts_with(prefix) &&
+        ParseReportPath(candidate.file.substr(prefix.size()), month.year, TextEncoding::kLocal,
+                        &report)) {
+      reports.push_back(report);
+    }
+  }
+  return reports;
 }
 
 }  // namespace
 
-void ForEachPrintedLine(std::string_view document,
-                        const std::function<void(std::string&&)>& on_line) {
-  for (size_t open = document.find(kLineTag); open != std::string_view::npos;
-       open = document.find(kLineTag, open + 1)) {
-    on_line(CodePageToUtf8(PrintedLine(LineText(document, open))));
+struct LineMatcher::Prefilter {
+  re2::FilteredRE2 filter{3};
+};
+
+LineMatcher::LineMatcher() = default;
+LineMatcher::~LineMatcher() = default;
+
+bool LineMatcher::Compile(const SearchQuery& query, std::string* error) {
+  text_ = query.text;
+  escaped_ = EscapeXml(Utf8ToCodePage(text_));
+  atoms_.clear();
+  if (!query.regex) {
+    if (text_.size() >= 3) atoms_.push_back(text_);
+    return true;
   }
+  re2::RE2::Options options;
+  options.set_log_errors(false);
+  regex_ = std::make_unique<re2::RE2>(text_, options);
+  if (!regex_->ok()) {
+    *error = "invalid regular expression '" + text_ + "': " + regex_->error();
+    return false;
+  }
+  prefilter_ = std::make_unique<Prefilter>();
+  int id = 0;
+  prefilter_->filter.Add(text_, options, &id);
+  prefilter_->filter.Compile(&atoms_);
+  std::vector<int> without_atoms;
+  prefilter_->filter.AllPotentials({}, &without_atoms);
+  if (!without_atoms.empty()) atoms_.clear();
+  return true;
+}
+
+bool LineMatcher::MayMatch(const std::vector<int>& held_atoms) const {
+  if (!regex_) return held_atoms.size() == atoms_.size();
+  std::vector<int> potential;
+  prefilter_->filter.AllPotentials(held_atoms, &potential);
+  return !potential.empty();
+}
+
+bool LineMatcher::Find(std::string_view line, std::vector<Mark>* marks) const {
+  marks->clear();
+  if (!regex_) {
+    if (text_.empty()) return true;
+    for (size_t at = line.find(text_); at != std::string_view::npos;
+         at = line.find(text_, at + text_.size())) {
+      marks->emplace_back(at, text_.size());
+    }
+    return !marks->empty();
+  }
+  re2::StringPiece match;
+  for (size_t at = 0; at <= line.size() &&
+                      regex_->Match(line, at, line.size(), re2::RE2::UNANCHORED, &match, 1);) {
+    const size_t start = static_cast<size_t>(match.data() - line.data());
+    if (!match.empty()) marks->emplace_back(start, match.size());
+    at = start + std::max<size_t>(match.size(), 1);
+    if (marks->empty() && match.empty()) return true;  // matches, marks nothing
+  }
+  return !marks->empty();
+}
+
+void LineMatcher::Scan(std::string_view document,
+                       const std::function<void(std::string&&, std::vector<Mark>&&)>& emit) const {
+  std::vector<Mark> marks;
+  auto check = [&](size_t open) {
+    std::string line = CodePageToUtf8(PrintedLine(LineText(document, open)));
+    if (Find(line, &marks)) emit(std::move(line), std::move(marks));
+  };
+  if (regex_ || text_.empty()) return ForEachLine(document, check);
+  // A printed line holds the text only where the file holds its escaped
+  // form: only lines around such places are decoded and compared.
+  size_t checked = std::string_view::npos;
+  for (size_t hit = document.find(escaped_); hit != std::string_view::npos;
+       hit = document.find(escaped_, hit + 1)) {
+    const size_t open = document.rfind(kLineTag, hit);
+    if (open == std::string_view::npos || open == checked) continue;
+    checked = open;
+    check(open);
+  }
+}
+
+std::string PrintedText(std::string_view document) {
+  std::string text;
+  text.reserve(document.size());
+  ForEachLine(document, [&](size_t open) {
+    text += PrintedLine(LineText(document, open));
+    text += '\n';
+  });
+  return text;
 }
 
 bool ParseDay(const std::string& day, LocalTime* t) {
-  static const std::regex kDay(R"((\d{4})-(\d{2})-(\d{2}))");
-  std::smatch parts;
-  if (!std::regex_match(day, parts, kDay)) return false;
-  *t = LocalTime{std::stoi(parts[1]), std::stoi(parts[2]), std::stoi(parts[3])};
+  static const re2::RE2 kDay(R"((\d{4})-(\d{2})-(\d{2}))");
+  *t = LocalTime{};
+  if (!re2::RE2::FullMatch(day, kDay, &t->year, &t->month, &t->day)) return false;
   return t->month >= 1 && t->month <= 12 && t->day >= 1 && t->day <= 31;
 }
 
-bool SearchArchive(const std::string& data_folder, const SearchQuery& query,
-                   const std::function<bool(const SearchHit&)>& on_hit, std::string* error) {
-  std::unique_ptr<LineMatcher> matcher;
-  try {
-    matcher = std::make_unique<LineMatcher>(query);
-  } catch (const std::regex_error& e) {
-    *error = "invalid regular expression '" + query.text + "': " + e.what();
-    return false;
-  }
+bool SearchReports(const std::string& data_folder, const SearchQuery& query,
+                   const std::function<bool(const ReportHits&)>& on_report, std::string* note,
+                   std::string* error) {
+  LineMatcher matcher;
+  if (!matcher.Compile(query, error)) return false;
+  TextIndex index;
+  std::string index_error;
+  std::vector<std::string> current;
+  std::vector<TextIndex::Report> candidates;
+  const bool usable =
+      index.Open(data_folder, false, &index_error) &&
+      index.Candidates(
+          matcher.atoms(), [&](const std::vector<int>& held) { return matcher.MayMatch(held); },
+          query.from, query.to, &candidates, &index_error);
+  if (usable) current = index.CurrentMonths();
+  size_t read_in_full = 0;
   for (const MonthFolder& month : ListMonths(data_folder)) {
     const LocalTime first{month.year, month.month, 1}, last{month.year, month.month, 31};
     if (Day(last) < Day(query.from) || Day(first) > Day(query.to)) continue;
-    if (!SearchMonth(month, query, *matcher, on_hit)) break;
+    if (!InsideFolder(data_folder, month.path)) continue;
+    const bool indexed = std::find(current.begin(), current.end(), month.relative) != current.end();
+    read_in_full += indexed ? 0 : 1;
+    for (const ReportPath& report : MonthReports(month, indexed, candidates)) {
+      if (Stopped(query)) return true;
+      if (!Wanted(query, report)) continue;
+      if (!SearchReport(data_folder, month, report, matcher, on_report)) return true;
+    }
+  }
+  if (read_in_full > 0 && note != nullptr) {
+    *note = !usable ? "The search index is not ready (" + index_error + "): every report was read."
+                    : std::to_string(read_in_full) +
+                          " month(s) not yet in the search index were read in full.";
   }
   return true;
 }

@@ -59,7 +59,7 @@ SampleArchive::SampleArchive() {
   fs::copy(Template(), path(), fs::copy_options::recursive);
 }
 
-ServedArchive::ServedArchive() : server_(archive_.path()) {
+ServedArchive::ServedArchive() : source_(archive_.path()), server_(source_, {}) {
   server_.Bind("127.0.0.1", 0);
   thread_ = std::thread([this] { server_.Run(); });
   // Stop before Run has started would be lost.

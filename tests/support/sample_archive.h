@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "archive/archive_server.h"
+#include "archive/folder_source.h"
 #include "support/temp_folder.h"
 
 // The line planted in two reports of SampleArchive: in the process alarm
@@ -45,6 +46,7 @@ class ServedArchive {
 
  private:
   SampleArchive archive_;
+  FolderSource source_;
   ArchiveServer server_;
   std::thread thread_;
 };

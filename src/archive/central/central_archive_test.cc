@@ -21,9 +21,10 @@
 #include <utility>
 #include <vector>
 
+#include "archive/archive_server.h"
 #include "archive/central/central_schema.h"
 #include "archive/central/central_search.h"
-#include "archive/central/central_server.h"
+#include "archive/central/central_source.h"
 #include "archive/central/central_text.h"
 #include "archive/central/db_connection.h"
 #include "output/report_path.h"
@@ -238,9 +239,9 @@ TEST_F(CentralArchiveTest, SearchesTwoPlantsAtOnce) {
     std::string error;
     ASSERT_TRUE(SearchCentral(
         *db_, query, "",
-        [&](const SearchHit& hit) {
-          EXPECT_EQ(hit.line, kPlantedLine);
-          files.push_back(hit.file);
+        [&](const ReportHits& report) {
+          EXPECT_EQ(report.lines.at(0).line, kPlantedLine);
+          files.push_back(report.file);
           return true;
         },
         &error));
@@ -256,18 +257,22 @@ TEST_F(CentralArchiveTest, ServesEveryPlantWithItsReportsAndASearchAcrossThem) {
   SampleArchive north, south;
   ASSERT_EQ(Publish(north.path(), "north"), 0);
   ASSERT_EQ(Publish(south.path(), "south"), 0);
-  CentralServer server(postgres_.conninfo());
+  CentralPlants plants(postgres_.conninfo());
+  CentralSource every_plant(postgres_.conninfo(), "");
+  ArchiveServer server(every_plant, {}, &plants);
   ASSERT_TRUE(server.Bind("127.0.0.1", 0));
   std::thread serving([&] { server.Run(); });
   ASSERT_TRUE(WaitUntil([&] { return server.running(); }));
   httplib::Client client("127.0.0.1", server.port());
-  const std::string report = "/north/" + kPlantedJan + ".htm";
+  const std::string report = "/north/" + kPlantedJan;
   const std::pair<std::string, std::vector<std::string>> pages[] = {
       {"/", {"href=\"/north/\"", "href=\"/south/\""}},
       {"/south/", {"href=\"/south/2005/Jan/\""}},
-      {"/north/2005/Jan/", {"href=\"" + report + "\""}},
-      {report, {"FIC-9901  FLOW HIGH &lt;10%&gt; &amp; rising"}},
-      {"/search?q=FIC-9901&regex=1", {report, "/south/" + kPlantedJan + ".htm"}},
+      {"/north/2005/Jan/", {"href=\"/north/2005/Jan/05/\""}},
+      {"/north/2005/Jan/05/", {"href=\"" + report + "\""}},
+      {report, {"FIC-9901  FLOW HIGH &lt;10%&gt; &amp; rising", "href=\"/north/2005/Jan/05/\""}},
+      {report + ".htm", {"FIC-9901"}},
+      {"/search?q=FIC-99%5Cd%2B&regex=1", {report + "?q=", "/south/" + kPlantedJan + "?q="}},
   };
   for (const auto& [path, parts] : pages) {
     const auto answer = client.Get(path);
@@ -305,8 +310,8 @@ TEST_F(CentralArchiveTest, UpgradesTheFirstSchemaKeepingItsReports) {
   std::string error;
   SearchCentral(
       *db_, Searching("FIC-101"), "north",
-      [&](const SearchHit& hit) {
-        hits.push_back(hit.line);
+      [&](const ReportHits& report) {
+        for (const SearchHit& hit : report.lines) hits.push_back(hit.line);
         return true;
       },
       &error);

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "archive/central/central_server.h"
+#include "archive/central/central_source.h"
 #include "archive/central/db_connection.h"
 #include "archive/central/publisher.h"
 
@@ -25,12 +25,12 @@ int PublishCommand(const PublishOptions& options) {
   return status;
 }
 
-std::unique_ptr<PageServer> CentralServerFor(const std::string& conninfo, std::string* error) {
+std::unique_ptr<PlantSources> CentralPlantsFor(const std::string& conninfo, std::string* error) {
   try {
     CheckConnectionString(conninfo);
   } catch (const DbError& problem) {
     *error = problem.what();
     return nullptr;
   }
-  return std::make_unique<CentralServer>(conninfo);
+  return std::make_unique<CentralPlants>(conninfo);
 }

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "archive/page_server.h"
+#include "archive/report_source.h"
 
 // The commands of the central database: built where libpq is found (Linux);
 // elsewhere they say so and fail.
@@ -21,8 +21,8 @@ struct PublishOptions {
 // exit status (2 for a plant name that cannot be one).
 int PublishCommand(const PublishOptions& options);
 
-// serve --db: the web view of the central database, or null with the
-// reason in *error.
-std::unique_ptr<PageServer> CentralServerFor(const std::string& conninfo, std::string* error);
+// serve --db: the plants of the central database, or null with the reason
+// in *error.
+std::unique_ptr<PlantSources> CentralPlantsFor(const std::string& conninfo, std::string* error);
 
 #endif  // QUELLOR_ARCHIVE_CENTRAL_CENTRAL_COMMANDS_H_

@@ -16,7 +16,7 @@ int PublishCommand(const PublishOptions&) {
   return 2;
 }
 
-std::unique_ptr<PageServer> CentralServerFor(const std::string&, std::string* error) {
+std::unique_ptr<PlantSources> CentralPlantsFor(const std::string&, std::string* error) {
   *error = kAbsent;
   return nullptr;
 }

@@ -1,11 +1,7 @@
 #include "archive/central/central_search.h"
 
-#include <re2/filtered_re2.h>
-#include <re2/re2.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -16,8 +12,6 @@ namespace {
 
 // Reports fetched from the cursor at a time.
 constexpr int kFetch = 100;
-// Trigrams: shorter required texts cannot use the index.
-constexpr int kShortestAtom = 3;
 
 // text as a LIKE pattern that matches it anywhere.
 std::string Containing(std::string_view text) {
@@ -27,21 +21,6 @@ std::string Containing(std::string_view text) {
     pattern += c;
   }
   return pattern + "%";
-}
-
-// The texts one of which every match of pattern contains, lower case; none
-// when there is no such set, or one of them is not ASCII (the database's
-// case folding of other letters need not be RE2's).
-std::vector<std::string> RequiredTexts(const std::string& pattern) {
-  re2::FilteredRE2 filter(kShortestAtom);
-  int id = 0;
-  std::vector<std::string> atoms;
-  if (filter.Add(pattern, RE2::Quiet, &id) != RE2::NoError) return {};
-  filter.Compile(&atoms);
-  const bool ascii = std::all_of(atoms.begin(), atoms.end(), [](const std::string& atom) {
-    return std::all_of(atom.begin(), atom.end(), [](char c) { return (c & 0x80) == 0; });
-  });
-  return ascii ? atoms : std::vector<std::string>{};
 }
 
 // "yyyy-mm-dd" of a day.
@@ -56,7 +35,8 @@ std::string SqlDay(const LocalTime& t) {
 struct Candidates {
   std::string sql =
       "DECLARE candidates NO SCROLL CURSOR FOR "
-      "SELECT plant, month, file, to_char(filed, 'YYYY-MM-DD HH24:MI:SS'), lines FROM reports "
+      "SELECT plant, month, file, to_char(filed, 'YYYY-MM-DD HH24:MI:SS'), lines, journal "
+      "FROM reports "
       "WHERE filed >= $1::date AND filed < $2::date + 1";
   std::vector<std::string> values;
 
@@ -66,13 +46,21 @@ struct Candidates {
   }
 };
 
-Candidates CandidatesOf(const SearchQuery& query, const std::string& plant) {
+// The index narrows an expression's candidates by the texts one of which
+// every match contains (lower case), unless one of them is not ASCII: the
+// database's case folding of other letters need not be RE2's.
+Candidates CandidatesOf(const SearchQuery& query, const LineMatcher& matcher,
+                        const std::string& plant) {
   Candidates candidates;
+  const std::vector<std::string>& texts = matcher.atoms();
+  const bool ascii = std::all_of(texts.begin(), texts.end(), [](const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+  });
   if (!plant.empty()) candidates.Add(" AND plant = ", plant);
   if (!query.journal.empty()) candidates.Add(" AND journal = ", query.journal);
   if (!query.regex) {
     candidates.Add(" AND lines LIKE ", Containing(query.text));
-  } else if (const auto texts = RequiredTexts(query.text); !texts.empty()) {
+  } else if (ascii && !texts.empty()) {
     for (size_t i = 0; i < texts.size(); ++i) {
       candidates.Add(i == 0 ? " AND (lines ILIKE " : " OR lines ILIKE ", Containing(texts[i]));
     }
@@ -85,16 +73,10 @@ Candidates CandidatesOf(const SearchQuery& query, const std::string& plant) {
 }  // namespace
 
 bool SearchCentral(DbConnection& db, const SearchQuery& query, const std::string& plant,
-                   const std::function<bool(const SearchHit&)>& on_hit, std::string* error) {
-  std::unique_ptr<RE2> regex;
-  if (query.regex) {
-    regex = std::make_unique<RE2>(query.text, RE2::Quiet);
-    if (!regex->ok()) {
-      *error = "invalid regular expression '" + query.text + "': " + regex->error();
-      return false;
-    }
-  }
-  const Candidates candidates = CandidatesOf(query, plant);
+                   const std::function<bool(const ReportHits&)>& on_report, std::string* error) {
+  LineMatcher matcher;
+  if (!matcher.Compile(query, error)) return false;
+  const Candidates candidates = CandidatesOf(query, matcher, plant);
   const std::string from = SqlDay(query.from), to = SqlDay(query.to);
   std::vector<DbParam> params{{from}, {to}};
   for (const std::string& value : candidates.values) params.push_back({value});
@@ -105,19 +87,21 @@ bool SearchCentral(DbConnection& db, const SearchQuery& query, const std::string
       const DbResult reports = db.Exec("FETCH " + std::to_string(kFetch) + " FROM candidates");
       rows = reports.rows();
       for (int row = 0; go_on && row < rows; ++row) {
-        SearchHit hit{FormatTimestamp(ParseSqlTime(reports.Value(row, 3)), TextEncoding::kUtf8),
-                      std::string(reports.Value(row, 0)) + "/" +
-                          std::string(reports.Value(row, 1)) + "/" +
-                          std::string(reports.Value(row, 2)),
-                      ""};
+        ReportHits report{FormatTimestamp(ParseSqlTime(reports.Value(row, 3)), TextEncoding::kUtf8),
+                          std::string(reports.Value(row, 0)) + "/" +
+                              std::string(reports.Value(row, 1)) + "/" +
+                              std::string(reports.Value(row, 2)),
+                          std::string(reports.Value(row, 5)),
+                          {},
+                          0};
+        std::vector<Mark> marks;
         for (std::string_view line : TextLines(reports.Value(row, 4))) {
-          const bool match = regex != nullptr ? RE2::PartialMatch(line, *regex)
-                                              : line.find(query.text) != std::string_view::npos;
-          if (match && go_on) {
-            hit.line = line;
-            go_on = on_hit(hit);
-          }
+          if (!matcher.Find(line, &marks)) continue;
+          report.lines.push_back({report.timestamp, report.file, std::string(line), marks});
         }
+        report.line_count = report.lines.size();
+        go_on =
+            (query.stop == nullptr || !*query.stop) && (report.lines.empty() || on_report(report));
       }
     }
   });

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "archive/search.h"
+#include "output/text_helpers.h"
 
 namespace {
 
@@ -53,14 +54,10 @@ std::string DbText(std::string_view text) {
   return valid;
 }
 
-std::string PrintedText(std::string_view document) {
-  std::string text;
-  bool first = true;
-  ForEachPrintedLine(document, [&](std::string&& line) {
-    if (!std::exchange(first, false)) text += '\n';
-    text += DbText(line);
-  });
-  return text;
+std::string PublishedText(std::string_view document) {
+  std::string text = CodePageToUtf8(PrintedText(document));
+  if (!text.empty()) text.pop_back();  // the last line's LF
+  return DbText(text);
 }
 
 std::string SqlTime(const LocalTime& t) {

@@ -14,7 +14,7 @@ std::string DbText(std::string_view text);
 
 // The printed lines of a report's .xml document as the central database
 // keeps them: DbText of each, one LF between two lines.
-std::string PrintedText(std::string_view document);
+std::string PublishedText(std::string_view document);
 
 // t as a database timestamp, "2005-01-24 19:50:34".
 std::string SqlTime(const LocalTime& t);
@@ -22,7 +22,7 @@ std::string SqlTime(const LocalTime& t);
 // The time of "2005-01-24 19:50:34".
 LocalTime ParseSqlTime(std::string_view text);
 
-// The lines of a PrintedText.
+// The lines of a PublishedText.
 std::vector<std::string_view> TextLines(std::string_view text);
 
 #endif  // QUELLOR_ARCHIVE_CENTRAL_CENTRAL_TEXT_H_

@@ -142,7 +142,7 @@ bool Publisher::PublishMonth(const MonthFolder& month) {
     pending.month = month.relative;
     pending.journal = DbText(entry.name);
     pending.filed = SqlTime(report.time);
-    pending.lines = PrintedText(document);
+    pending.lines = PublishedText(document);
     pending.has_htm = ReadWholeFile(htm, &pending.htm, &error);
     batch.push_back(std::move(pending));
     if (batch.size() == kBatch) Send(std::exchange(batch, {}));
