@@ -270,14 +270,19 @@ bool ArchiveServer::running() const { return server_->is_running(); }
 
 void ArchiveServer::Stop() { server_->stop(); }
 
-// The source of the request's plant (matches[1]; "" in a data folder's
-// view), kept in *owned where it is made for the request; null when there
-// is no such plant.
 ReportSource* ArchiveServer::SourceOf(const httplib::Request& request,
                                       std::unique_ptr<ReportSource>* owned) {
   if (plants_ == nullptr) return &source_;
   *owned = plants_->Plant(request.matches[1].str());
   return owned->get();
+}
+
+bool ArchiveServer::MonthReports(const httplib::Request& request, std::vector<ReportRef>* reports,
+                                 std::string* notice) {
+  std::unique_ptr<ReportSource> owned;
+  ReportSource* source = SourceOf(request, &owned);
+  const LocalTime month = MonthOf(request);
+  return source != nullptr && source->MonthReports(month.year, month.month, reports, notice);
 }
 
 void ArchiveServer::AddRoutes() {
@@ -299,15 +304,10 @@ void ArchiveServer::AddRoutes() {
     });
   }
   server_->Get(month + "/?", [this](const httplib::Request& request, httplib::Response& response) {
-    const LocalTime month = MonthOf(request);
     std::vector<ReportRef> reports;
     std::string notice;
-    std::unique_ptr<ReportSource> owned;
-    ReportSource* source = SourceOf(request, &owned);
-    if (source == nullptr || !source->MonthReports(month.year, month.month, &reports, &notice)) {
-      return NotFound(response);
-    }
-    response.set_content(MonthPage(options_.title, month, reports, notice,
+    if (!MonthReports(request, &reports, &notice)) return NotFound(response);
+    response.set_content(MonthPage(options_.title, MonthOf(request), reports, notice,
                                    request.get_param_value("journal"), Base(request)),
                          kHtml);
   });
@@ -317,11 +317,7 @@ void ArchiveServer::AddRoutes() {
     day.day = std::stoi(request.matches[4].str());
     std::vector<ReportRef> reports;
     std::string ignored;
-    std::unique_ptr<ReportSource> owned;
-    ReportSource* source = SourceOf(request, &owned);
-    if (source == nullptr || !source->MonthReports(day.year, day.month, &reports, &ignored)) {
-      return NotFound(response);
-    }
+    if (!MonthReports(request, &reports, &ignored)) return NotFound(response);
     response.set_content(DayPage(options_.title, day, reports, request.get_param_value("journal"),
                                  PageNumber(request), Base(request)),
                          kHtml);

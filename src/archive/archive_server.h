@@ -58,7 +58,14 @@ class ArchiveServer {
  private:
   class Searches;
   void AddRoutes();
+  // The source of the request's plant (matches[1]; "" without plants),
+  // kept in *owned where it is made for the request; null when there is no
+  // such plant.
   ReportSource* SourceOf(const httplib::Request& request, std::unique_ptr<ReportSource>* owned);
+  // The reports of the request's plant and month (matches[2], [3]); false
+  // when there are none.
+  bool MonthReports(const httplib::Request& request, std::vector<ReportRef>* reports,
+                    std::string* notice);
 
   ReportSource& source_;
   PlantSources* const plants_;
