@@ -54,8 +54,9 @@ std::string UrlEncode(const std::string& text) {
 
 std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
-std::string MonthPath(const LocalTime& t) {
-  return "/" + std::to_string(t.year) + "/" + MonthNames().at(t.month - 1) + "/";
+// base: "" or a plant's "/PLANT".
+std::string MonthPath(const std::string& base, const LocalTime& t) {
+  return base + "/" + std::to_string(t.year) + "/" + MonthNames().at(t.month - 1) + "/";
 }
 
 std::string MonthHeading(const LocalTime& t) {
@@ -140,8 +141,8 @@ int DaysIn(int year, int month) {
   return kDays[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
-std::string Calendar(const LocalTime& month, const std::vector<ReportRef>& reports,
-                     const std::string& journal) {
+std::string Calendar(const std::string& base, const LocalTime& month,
+                     const std::vector<ReportRef>& reports, const std::string& journal) {
   std::map<int, std::map<std::string, size_t>> by_day;
   for (const ReportRef& report : reports) {
     if (journal.empty() || report.name == journal) ++by_day[report.time.day][report.name];
@@ -166,10 +167,10 @@ std::string Calendar(const LocalTime& month, const std::vector<ReportRef>& repor
       total += count;
       journals += "<br>" + HtmlEscape(JournalWords(name)) + ": " + std::to_string(count);
     }
-    html +=
-        Link(MonthPath(month) + TwoDigits(day) + "/" + JournalQuery(journal), std::to_string(day)) +
-        " <span class=\"count\">" + std::to_string(total) + "</span><span class=\"small\">" +
-        journals + "</span></div>";
+    html += Link(MonthPath(base, month) + TwoDigits(day) + "/" + JournalQuery(journal),
+                 std::to_string(day)) +
+            " <span class=\"count\">" + std::to_string(total) + "</span><span class=\"small\">" +
+            journals + "</span></div>";
   }
   return html + "</div>\n";
 }
@@ -213,7 +214,8 @@ std::string ReportPath(const std::string& file) {
   return "/" + (file.ends_with(".xml") ? file.substr(0, file.size() - 4) : file);
 }
 
-std::string HomePage(const std::string& title, const std::vector<LocalTime>& months) {
+std::string HomePage(const std::string& title, const std::vector<LocalTime>& months,
+                     const std::string& base) {
   std::string body;
   int year = 0;
   for (const LocalTime& month : months) {
@@ -222,24 +224,31 @@ std::string HomePage(const std::string& title, const std::vector<LocalTime>& mon
               "</h2>\n<p>";
       year = month.year;
     }
-    body += Link(MonthPath(month), MonthNames().at(month.month - 1)) + " ";
+    body += Link(MonthPath(base, month), MonthNames().at(month.month - 1)) + " ";
   }
-  return Page(title, "Archive", year == 0 ? "<p>No reports.</p>\n" : body + "</p>\n");
+  return Page(title, base.empty() ? "Archive" : base.substr(1),
+              year == 0 ? "<p>No reports.</p>\n" : body + "</p>\n");
+}
+
+std::string PlantsPage(const std::string& title, const std::vector<std::string>& plants) {
+  std::string body = "<p>";
+  for (const std::string& plant : plants) body += Link("/" + plant + "/", plant) + " ";
+  return Page(title, "Plants", plants.empty() ? "<p>No reports.</p>\n" : body + "</p>\n");
 }
 
 std::string MonthPage(const std::string& title, const LocalTime& month,
                       const std::vector<ReportRef>& reports, const std::string& notice,
-                      const std::string& journal) {
+                      const std::string& journal, const std::string& base) {
   std::string body;
   if (!notice.empty()) body += "<p class=\"notice\">" + HtmlEscape(notice) + "</p>\n";
-  body += JournalCounts(reports, MonthPath(month), journal);
-  body += Calendar(month, reports, journal);
+  body += JournalCounts(reports, MonthPath(base, month), journal);
+  body += Calendar(base, month, reports, journal);
   return Page(title, MonthHeading(month), body);
 }
 
 std::string DayPage(const std::string& title, const LocalTime& day,
-                    const std::vector<ReportRef>& reports, const std::string& journal,
-                    size_t page) {
+                    const std::vector<ReportRef>& reports, const std::string& journal, size_t page,
+                    const std::string& base) {
   std::vector<ReportRef> of_day;
   for (const ReportRef& report : reports) {
     if (report.time.day == day.day) of_day.push_back(report);
@@ -248,9 +257,9 @@ std::string DayPage(const std::string& title, const LocalTime& day,
     return std::tie(a.time.hour, a.time.minute, a.time.second) <
            std::tie(b.time.hour, b.time.minute, b.time.second);
   });
-  const std::string base = MonthPath(day) + TwoDigits(day.day) + "/";
-  std::string body = "<p>" + Link(MonthPath(day), MonthHeading(day)) + "</p>\n" +
-                     JournalCounts(of_day, base, journal);
+  const std::string day_path = MonthPath(base, day) + TwoDigits(day.day) + "/";
+  std::string body = "<p>" + Link(MonthPath(base, day), MonthHeading(day)) + "</p>\n" +
+                     JournalCounts(of_day, day_path, journal);
   std::erase_if(of_day, [&](const ReportRef& r) { return !journal.empty() && r.name != journal; });
   body += "<div class=\"scroll\"><table>\n<tr><th>Time</th><th>Journal</th></tr>\n";
   const size_t first = std::min(page * kPageSize, of_day.size());
@@ -259,12 +268,14 @@ std::string DayPage(const std::string& title, const LocalTime& day,
     body += "<tr><td>" + Link(ReportPath(of_day[i].file), TimeOfDay(of_day[i].time)) + "</td><td>" +
             HtmlEscape(JournalWords(of_day[i].name)) + "</td></tr>\n";
   }
-  body += "</table></div>\n" + Pager(base + (journal.empty() ? "?" : JournalQuery(journal) + "&"),
-                                     page, end < of_day.size());
+  body +=
+      "</table></div>\n" + Pager(day_path + (journal.empty() ? "?" : JournalQuery(journal) + "&"),
+                                 page, end < of_day.size());
   return Page(title, std::to_string(day.day) + " " + MonthHeading(day), body);
 }
 
-std::string ReportPage(const std::string& title, const ReportView& view, const SearchQuery& query) {
+std::string ReportPage(const std::string& title, const ReportView& view, const SearchQuery& query,
+                       const std::string& base) {
   LineMatcher matcher;
   std::string ignored;
   const bool mark = !query.text.empty() && matcher.Compile(query, &ignored);
@@ -283,7 +294,7 @@ std::string ReportPage(const std::string& title, const ReportView& view, const S
   const ReportRef& report = view.report;
   std::string nav = "<p class=\"pager\">";
   if (!view.previous.file.empty()) nav += Link(ReportPath(view.previous.file), "< Previous");
-  nav += Link(MonthPath(report.time) + TwoDigits(report.time.day) + "/", "Day");
+  nav += Link(MonthPath(base, report.time) + TwoDigits(report.time.day) + "/", "Day");
   if (!view.next.file.empty()) nav += Link(ReportPath(view.next.file), "Next >");
   const std::string body = nav + "</p>\n" + Downloads(report.file) + "<div class=\"scroll\"><pre>" +
                            lines + "</pre></div>\n";

@@ -22,20 +22,28 @@ std::string JournalWords(const std::string& name);
 // The page address of a report: file without ".xml", from "/".
 std::string ReportPath(const std::string& file);
 
+// The pages below take base: "" for a data folder's view, "/PLANT" for a
+// plant's in a view of several (ReportRef::file then starts with "PLANT/").
+
 // The start page: the years, each with links to its months.
-std::string HomePage(const std::string& title, const std::vector<LocalTime>& months);
+std::string HomePage(const std::string& title, const std::vector<LocalTime>& months,
+                     const std::string& base = "");
+
+// The start page of a view of several plants: a link to each.
+std::string PlantsPage(const std::string& title, const std::vector<std::string>& plants);
 
 // A month as a calendar: per day the number of reports (of journal only,
 // unless it is ""), linked to the day's page; the number per journal.
 // notice, when not "", is shown above.
 std::string MonthPage(const std::string& title, const LocalTime& month,
                       const std::vector<ReportRef>& reports, const std::string& notice,
-                      const std::string& journal);
+                      const std::string& journal, const std::string& base = "");
 
 // The reports of one day (reports: its month's, oldest first) in time
 // order, of journal only unless it is "", page (from 0) of kPageSize.
 std::string DayPage(const std::string& title, const LocalTime& day,
-                    const std::vector<ReportRef>& reports, const std::string& journal, size_t page);
+                    const std::vector<ReportRef>& reports, const std::string& journal, size_t page,
+                    const std::string& base = "");
 
 // Most rows (reports of a day, reports of search hits) one page shows.
 inline constexpr size_t kPageSize = 50;
@@ -48,7 +56,8 @@ struct ReportView {
   std::string text;  // the printed lines, each ended by "\n"
   ReportRef previous, next;
 };
-std::string ReportPage(const std::string& title, const ReportView& view, const SearchQuery& query);
+std::string ReportPage(const std::string& title, const ReportView& view, const SearchQuery& query,
+                       const std::string& base = "");
 
 // The search form as filled in (from, to: the query's dates as given).
 struct SearchForm {

@@ -75,11 +75,17 @@ void LogRequest(const httplib::Request& request, const httplib::Response& respon
             << (response.body.empty() ? "-" : std::to_string(response.body.size())) << std::endl;
 }
 
+// The month of a request's matches[2] and [3] (YEAR, Mon).
 LocalTime MonthOf(const httplib::Request& request) {
   const auto& names = MonthNames();
-  const auto found = std::find(names.begin(), names.end(), request.matches[2].str());
-  return {std::stoi(request.matches[1].str()),
+  const auto found = std::find(names.begin(), names.end(), request.matches[3].str());
+  return {std::stoi(request.matches[2].str()),
           found == names.end() ? 0 : static_cast<int>(found - names.begin()) + 1, 1};
+}
+
+// The pages' base: "/PLANT" of the request's plant, "" without.
+std::string Base(const httplib::Request& request) {
+  return request.matches[1].str().empty() ? "" : "/" + request.matches[1].str();
 }
 
 size_t PageNumber(const httplib::Request& request) {
@@ -225,8 +231,9 @@ class ArchiveServer::Searches {
   std::vector<std::thread> threads_;
 };
 
-ArchiveServer::ArchiveServer(ReportSource& source, ServerOptions options)
+ArchiveServer::ArchiveServer(ReportSource& source, ServerOptions options, PlantSources* plants)
     : source_(source),
+      plants_(plants),
       options_(std::move(options)),
       searches_(std::make_unique<Searches>(source)),
       server_(std::make_unique<httplib::Server>()) {
@@ -263,76 +270,99 @@ bool ArchiveServer::running() const { return server_->is_running(); }
 
 void ArchiveServer::Stop() { server_->stop(); }
 
+ReportSource* ArchiveServer::SourceOf(const httplib::Request& request,
+                                      std::unique_ptr<ReportSource>* owned) {
+  if (plants_ == nullptr) return &source_;
+  *owned = plants_->Plant(request.matches[1].str());
+  return owned->get();
+}
+
+bool ArchiveServer::MonthReports(const httplib::Request& request, std::vector<ReportRef>* reports,
+                                 std::string* notice) {
+  std::unique_ptr<ReportSource> owned;
+  ReportSource* source = SourceOf(request, &owned);
+  const LocalTime month = MonthOf(request);
+  return source != nullptr && source->MonthReports(month.year, month.month, reports, notice);
+}
+
 void ArchiveServer::AddRoutes() {
+  // The plant comes first where there are plants; an empty group otherwise
+  // keeps the other parts' numbers.
+  const std::string plant = plants_ != nullptr ? "/([A-Za-z0-9_][A-Za-z0-9_.-]*)" : "()";
+  const std::string month = plant + R"(/(\d{4})/([A-Z][a-z]{2}))";
   server_->Get("/", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(HomePage(options_.title, source_.Months()), kHtml);
+    response.set_content(plants_ != nullptr ? PlantsPage(options_.title, plants_->Plants())
+                                            : HomePage(options_.title, source_.Months()),
+                         kHtml);
   });
-  server_->Get(R"(/(\d{4})/([A-Z][a-z]{2})/?)",
-               [this](const httplib::Request& request, httplib::Response& response) {
-                 const LocalTime month = MonthOf(request);
-                 std::vector<ReportRef> reports;
-                 std::string notice;
-                 if (!source_.MonthReports(month.year, month.month, &reports, &notice)) {
-                   return NotFound(response);
-                 }
-                 response.set_content(MonthPage(options_.title, month, reports, notice,
-                                                request.get_param_value("journal")),
-                                      kHtml);
-               });
-  server_->Get(R"(/(\d{4})/([A-Z][a-z]{2})/(\d{2})/?)", [this](const httplib::Request& request,
-                                                               httplib::Response& response) {
+  if (plants_ != nullptr) {
+    server_->Get(plant + "/", [this](const httplib::Request& request, httplib::Response& response) {
+      std::unique_ptr<ReportSource> owned;
+      ReportSource* source = SourceOf(request, &owned);
+      if (source == nullptr) return NotFound(response);
+      response.set_content(HomePage(options_.title, source->Months(), Base(request)), kHtml);
+    });
+  }
+  server_->Get(month + "/?", [this](const httplib::Request& request, httplib::Response& response) {
+    std::vector<ReportRef> reports;
+    std::string notice;
+    if (!MonthReports(request, &reports, &notice)) return NotFound(response);
+    response.set_content(MonthPage(options_.title, MonthOf(request), reports, notice,
+                                   request.get_param_value("journal"), Base(request)),
+                         kHtml);
+  });
+  server_->Get(month + R"(/(\d{2})/?)", [this](const httplib::Request& request,
+                                               httplib::Response& response) {
     LocalTime day = MonthOf(request);
-    day.day = std::stoi(request.matches[3].str());
+    day.day = std::stoi(request.matches[4].str());
     std::vector<ReportRef> reports;
     std::string ignored;
-    if (!source_.MonthReports(day.year, day.month, &reports, &ignored)) {
-      return NotFound(response);
-    }
+    if (!MonthReports(request, &reports, &ignored)) return NotFound(response);
     response.set_content(DayPage(options_.title, day, reports, request.get_param_value("journal"),
-                                 PageNumber(request)),
+                                 PageNumber(request), Base(request)),
                          kHtml);
   });
   // A report's page, and its files as they are (.htm, .xml) or as text.
-  server_->Get(R"(/(\d{4})/([A-Z][a-z]{2})/([^/]+?)(\.xml|\.htm|\.txt)?)",
-               [this](const httplib::Request& request, httplib::Response& response) {
-                 const std::string base = request.matches[1].str() + "/" +
-                                          request.matches[2].str() + "/" + request.matches[3].str();
-                 const std::string kind = request.matches[4].str();
-                 std::string bytes;
-                 if (!source_.ReportBytes(base + (kind == ".htm" ? ".htm" : ".xml"), &bytes)) {
-                   return NotFound(response);
-                 }
-                 const std::string name = base.substr(base.rfind('/') + 1) + kind;
-                 const std::string attachment = "attachment; filename=\"" + name + "\"";
-                 if (kind == ".htm") return response.set_content(CodePageToUtf8(bytes), kHtml);
-                 if (kind == ".xml") {
-                   response.set_header("Content-Disposition", attachment);
-                   return response.set_content(bytes, "application/xml");
-                 }
-                 if (kind == ".txt") {
-                   response.set_header("Content-Disposition", attachment);
-                   return response.set_content(CodePageToUtf8(PrintedText(bytes)),
-                                               "text/plain; charset=utf-8");
-                 }
-                 ReportView view;
-                 view.text = CodePageToUtf8(PrintedText(bytes));
-                 const LocalTime month = MonthOf(request);
-                 std::vector<ReportRef> reports;
-                 std::string ignored;
-                 source_.MonthReports(month.year, month.month, &reports, &ignored);
-                 const auto at =
-                     std::find_if(reports.begin(), reports.end(),
-                                  [&](const ReportRef& r) { return r.file == base + ".xml"; });
-                 if (at == reports.end()) return NotFound(response);
-                 view.report = *at;
-                 const size_t index = static_cast<size_t>(at - reports.begin());
-                 view.previous = Neighbour(source_, month, reports, index, -1);
-                 view.next = Neighbour(source_, month, reports, index, 1);
-                 SearchQuery query;
-                 query.text = request.get_param_value("q");
-                 query.regex = request.get_param_value("regex") == "1";
-                 response.set_content(ReportPage(options_.title, view, query), kHtml);
-               });
+  server_->Get(month + R"(/([^/]+?)(\.xml|\.htm|\.txt)?)", [this](const httplib::Request& request,
+                                                                  httplib::Response& response) {
+    std::unique_ptr<ReportSource> owned;
+    ReportSource* source = SourceOf(request, &owned);
+    const std::string base =
+        (request.matches[1].str().empty() ? "" : request.matches[1].str() + "/") +
+        request.matches[2].str() + "/" + request.matches[3].str() + "/" + request.matches[4].str();
+    const std::string kind = request.matches[5].str();
+    const std::string name = base.substr(base.rfind('/') + 1) + kind;
+    const std::string attachment = "attachment; filename=\"" + name + "\"";
+    std::string bytes;
+    if (source == nullptr) return NotFound(response);
+    if (kind == ".htm" || kind == ".xml") {
+      if (!source->ReportBytes(base + kind, &bytes)) return NotFound(response);
+      if (kind == ".htm") return response.set_content(CodePageToUtf8(bytes), kHtml);
+      response.set_header("Content-Disposition", attachment);
+      return response.set_content(bytes, "application/xml");
+    }
+    ReportView view;
+    if (!source->ReportText(base + ".xml", &view.text)) return NotFound(response);
+    if (kind == ".txt") {
+      response.set_header("Content-Disposition", attachment);
+      return response.set_content(view.text, "text/plain; charset=utf-8");
+    }
+    const LocalTime month = MonthOf(request);
+    std::vector<ReportRef> reports;
+    std::string ignored;
+    source->MonthReports(month.year, month.month, &reports, &ignored);
+    const auto at = std::find_if(reports.begin(), reports.end(),
+                                 [&](const ReportRef& r) { return r.file == base + ".xml"; });
+    if (at == reports.end()) return NotFound(response);
+    view.report = *at;
+    const size_t index = static_cast<size_t>(at - reports.begin());
+    view.previous = Neighbour(*source, month, reports, index, -1);
+    view.next = Neighbour(*source, month, reports, index, 1);
+    SearchQuery query;
+    query.text = request.get_param_value("q");
+    query.regex = request.get_param_value("regex") == "1";
+    response.set_content(ReportPage(options_.title, view, query, Base(request)), kHtml);
+  });
   server_->Get("/search", [this](const httplib::Request& request, httplib::Response& response) {
     std::string error;
     const SearchForm form = ReadSearchForm(request, &error);

@@ -10,7 +10,8 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+}  // namespace httplib
 
 // How the web view is served.
 struct ServerOptions {
@@ -29,8 +30,10 @@ struct ServerOptions {
 class ArchiveServer {
  public:
   // Serves source (which must outlive the server); nothing is read before
-  // a request asks for it.
-  ArchiveServer(ReportSource& source, ServerOptions options);
+  // a request asks for it. With plants (which must outlive it too): a page
+  // of the plants at "/", each plant's pages under /PLANT/, and source
+  // answers the search (across the plants).
+  ArchiveServer(ReportSource& source, ServerOptions options, PlantSources* plants = nullptr);
   ArchiveServer(const ArchiveServer&) = delete;
   ArchiveServer& operator=(const ArchiveServer&) = delete;
   ~ArchiveServer();
@@ -55,8 +58,17 @@ class ArchiveServer {
  private:
   class Searches;
   void AddRoutes();
+  // The source of the request's plant (matches[1]; "" without plants),
+  // kept in *owned where it is made for the request; null when there is no
+  // such plant.
+  ReportSource* SourceOf(const httplib::Request& request, std::unique_ptr<ReportSource>* owned);
+  // The reports of the request's plant and month (matches[2], [3]); false
+  // when there are none.
+  bool MonthReports(const httplib::Request& request, std::vector<ReportRef>* reports,
+                    std::string* notice);
 
   ReportSource& source_;
+  PlantSources* const plants_;
   const ServerOptions options_;
   std::vector<std::string> hosts_;  // accepted Host names, lower case
   std::unique_ptr<Searches> searches_;

@@ -103,6 +103,13 @@ bool FolderSource::ReportBytes(const std::string& file, std::string* bytes) {
          ReadWholeFile(path, bytes, &ignored);
 }
 
+bool FolderSource::ReportText(const std::string& file, std::string* text) {
+  std::string document;
+  if (!ReportBytes(file, &document)) return false;
+  *text = CodePageToUtf8(PrintedText(document));
+  return true;
+}
+
 bool FolderSource::Search(const SearchQuery& query,
                           const std::function<bool(const ReportHits&)>& on_report,
                           std::string* note, std::string* error) {

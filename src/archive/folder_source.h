@@ -29,6 +29,7 @@ class FolderSource : public ReportSource {
   bool MonthReports(int year, int month, std::vector<ReportRef>* reports,
                     std::string* notice) override;
   bool ReportBytes(const std::string& file, std::string* bytes) override;
+  bool ReportText(const std::string& file, std::string* text) override;
   bool Search(const SearchQuery& query, const std::function<bool(const ReportHits&)>& on_report,
               std::string* note, std::string* error) override;
 

@@ -1,6 +1,6 @@
 // QuellorArchive: verifies and rebuilds month indexes, searches the reports'
-// printed lines, keeps their full-text index, and serves a read-only web
-// view of a data folder.
+// printed lines, keeps their full-text index, serves a read-only web view of
+// a data folder, and publishes its reports to a central PostgreSQL database.
 
 #include <unistd.h>
 
@@ -12,11 +12,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "archive/archive_server.h"
+#include "archive/central/central_commands.h"
 #include "archive/folder_source.h"
 #include "archive/reindex.h"
 #include "archive/search.h"
@@ -147,12 +149,17 @@ int Index(const std::string& folder) {
 }
 
 struct ServeOptions {
+  std::string db;  // the central database instead of a data folder
   std::string listen = "127.0.0.1:8080";
   std::string title;
   std::vector<std::string> allowed_hosts;
 };
 
+// serve DATA_FOLDER, or serve --db CONNINFO for the central database.
 int Serve(const std::string& folder, const ServeOptions& o) {
+  const bool central = !o.db.empty();
+  if (central == !folder.empty()) return Fail("serve takes a data folder or --db");
+  if (!central && !FolderExists(folder)) return Fail("no folder " + folder);
   const size_t colon = o.listen.rfind(':');
   if (colon == std::string::npos || colon < 1) return Fail("--listen takes HOST:PORT");
   std::string host = o.listen.substr(0, colon);
@@ -162,13 +169,26 @@ int Serve(const std::string& folder, const ServeOptions& o) {
   ServerOptions server_options;
   std::filesystem::path absolute = std::filesystem::absolute(folder).lexically_normal();
   if (!absolute.has_filename()) absolute = absolute.parent_path();
-  server_options.title = o.title.empty() ? absolute.filename().string() : o.title;
+  server_options.title = !o.title.empty() ? o.title
+                         : central        ? "Central archive"
+                                          : absolute.filename().string();
   server_options.allowed_hosts = o.allowed_hosts;
-  FolderSource source(folder);
-  ArchiveServer server(source, server_options);
+  std::string error;
+  std::unique_ptr<PlantSources> plants;
+  std::unique_ptr<ReportSource> every_plant;
+  std::unique_ptr<FolderSource> data;
+  if (central) {
+    plants = CentralPlantsFor(o.db, &error);
+    if (plants == nullptr) return Fail(error);
+    every_plant = plants->Plant("");
+  } else {
+    data = std::make_unique<FolderSource>(folder);
+  }
+  ArchiveServer server(central ? *every_plant : *data, server_options, plants.get());
   if (!server.Bind(host, port)) return Fail("cannot listen on " + o.listen + " (in use?)");
-  source.StartIndexing(std::chrono::seconds(5));
-  std::cout << "serving " << folder << " on http://" << o.listen << "/ (read-only)" << std::endl;
+  if (data != nullptr) data->StartIndexing(std::chrono::seconds(5));
+  std::cout << "serving " << (central ? "the central database" : folder) << " on http://"
+            << o.listen << "/ (read-only)" << std::endl;
   return server.Run() ? kFound : Fail("serving stopped");
 }
 
@@ -191,8 +211,8 @@ CLI::App* AddSearch(CLI::App& app, SearchOptions* o) {
 
 int Run(int argc, char** argv) {
   CLI::App app(
-      "Checks, rebuilds, searches and serves the reports in a QuellorService data "
-      "folder.\nExit codes: 0 done (found), 1 nothing found or problems found, 2 wrong "
+      "Checks, rebuilds, searches, serves and publishes the reports in a QuellorService "
+      "data folder.\nExit codes: 0 done (found), 1 nothing found or problems found, 2 wrong "
       "arguments or an error.",
       "QuellorArchive");
   app.set_version_flag("--version", "QuellorArchive " QUELLOR_VERSION);
@@ -208,12 +228,23 @@ int Run(int argc, char** argv) {
   index->add_option("DATA_FOLDER", folder, "The service's data folder")->required();
   ServeOptions serve_options;
   CLI::App* serve = app.add_subcommand("serve", "Serve a read-only web view of the reports");
-  serve->add_option("DATA_FOLDER", folder, "The service's data folder")->required();
+  serve->add_option("DATA_FOLDER", folder, "The service's data folder");
+  serve->add_option("--db", serve_options.db,
+                    "The central database instead (postgresql://..., no password)");
   serve->add_option("--listen", serve_options.listen, "HOST:PORT to listen on")
       ->capture_default_str();
   serve->add_option("--title", serve_options.title, "Heading of every page (the folder's name)");
   serve->add_option("--allow-host", serve_options.allowed_hosts, "Further Host names to answer")
       ->delimiter(',');
+  PublishOptions publish_options;
+  CLI::App* publish =
+      app.add_subcommand("publish", "Copy the reports to the central database, exactly once");
+  publish->add_option("DATA_FOLDER", publish_options.data_folder, "The service's data folder")
+      ->required();
+  publish->add_option("--to", publish_options.conninfo, "postgresql://... (no password)")
+      ->required();
+  publish->add_option("--plant", publish_options.plant, "The plant's name")->required();
+  publish->add_flag("--follow", publish_options.follow, "Keep publishing new and changed reports");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -222,11 +253,17 @@ int Run(int argc, char** argv) {
     return app.exit(e) == 0 ? kFound : kError;
   }
   if (search->parsed()) return Search(search_options);
+  if (serve->parsed()) return Serve(folder, serve_options);
+  if (publish->parsed()) {
+    if (!FolderExists(publish_options.data_folder)) {
+      return Fail("no folder " + publish_options.data_folder);
+    }
+    return PublishCommand(publish_options);
+  }
   if (!FolderExists(folder)) return Fail("no folder " + folder);
   if (verify->parsed()) return Verify(folder);
   if (reindex->parsed()) return Reindex(folder);
-  if (index->parsed()) return Index(folder);
-  return Serve(folder, serve_options);
+  return Index(folder);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #define QUELLOR_ARCHIVE_REPORT_SOURCE_H_
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,10 +35,28 @@ class ReportSource {
   // extension ".xml" or ".htm". False when there is none.
   virtual bool ReportBytes(const std::string& file, std::string* bytes) = 0;
 
+  // A report's printed lines in UTF-8, each ended by "\n": file is a
+  // ReportRef::file. False when there is no such report.
+  virtual bool ReportText(const std::string& file, std::string* text) = 0;
+
   // Searches the printed lines as SearchReports does.
   virtual bool Search(const SearchQuery& query,
                       const std::function<bool(const ReportHits&)>& on_report, std::string* note,
                       std::string* error) = 0;
+};
+
+// The sources of a view of several plants, each under /PLANT/.
+class PlantSources {
+ public:
+  virtual ~PlantSources() = default;
+
+  // The plants' names, in order.
+  virtual std::vector<std::string> Plants() = 0;
+
+  // The reports of plant (their files starting "PLANT/"); of every plant,
+  // for a search across them, when plant is "". Null when there is no such
+  // plant.
+  virtual std::unique_ptr<ReportSource> Plant(const std::string& plant) = 0;
 };
 
 #endif  // QUELLOR_ARCHIVE_REPORT_SOURCE_H_

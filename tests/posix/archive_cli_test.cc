@@ -111,7 +111,7 @@ TEST_F(ArchiveCliTest, AnswersAsScriptsExpect) {
     std::string out;  // the whole standard output, or its start when it ends in "..."
   };
   const Case cases[] = {
-      {"--help", 0, "Checks, rebuilds, searches and serves the reports..."},
+      {"--help", 0, "Checks, rebuilds, searches, serves and publishes the reports..."},
       {"search --help", 0, "Print the printed lines of the reports that hold TEXT..."},
       {"--version", 0, "QuellorArchive 1..."},
       {"search data NOTHING", 1, ""},
