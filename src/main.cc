@@ -7,6 +7,7 @@
 #include "output/text_helpers.h"
 #include "platform/clock.h"
 #include "platform/computer_info.h"
+#include "platform/defaults.h"
 #include "platform/file_system.h"
 #include "platform/platform.h"
 #include "platform/regional_settings.h"
@@ -30,16 +31,16 @@ std::string ArgumentText(int argc, char** argv) {
 int main(int argc, char** argv) {
   SetRegional(ReadSystemRegionalSettings());
   const std::string command_line = ArgumentText(argc, argv);
-  const std::string program_folder = ProgramFolder();
+  const ProgramFolders folders = ProgramFoldersFor(ProgramFolder());
   const Clock& clock = ProcessClock();
-  SetLogTarget(program_folder, clock);
+  SetLogTarget(folders.log, clock);
   const auto system_log = CreateSystemLog();
   SetSystemLog(system_log.get());
 
   const auto platform =
       CreatePlatform(command_line, [](const std::string& line) { WriteLog(line); });
   frmMain form({*platform->loop, *platform->com_port, *platform->service, *platform->display, clock,
-                program_folder, GetMachineName()});
+                folders.settings, folders.state, GetMachineName()});
   form.Form_Load(command_line);
   if (!form.Ended()) platform->loop->Run();
   return form.ExitCode();

@@ -15,7 +15,7 @@
 // Each leftover is filed at its recorded instant through the normal path;
 // one that cannot be read or stored stays for the next start.
 void frmMain::RecoverLeftovers() {
-  spool_ = std::make_unique<ReportSpool>(program_folder_);
+  spool_ = std::make_unique<ReportSpool>(state_folder_);
   for (const ReportSpool::Record& record : spool_->Leftovers(clock_.Now())) {
     std::string text, error;
     if (!ReadWholeFile(record.path, &text, &error)) {

@@ -62,11 +62,10 @@ int32_t DefaultNumber(const Setting& setting) {
 
 }  // namespace
 
-SettingsFile ChooseSettingsFile(const std::string& program_folder,
-                                const std::string& machine_name) {
-  const std::string per_machine = JoinPath(program_folder, machine_name + ".ini");
+SettingsFile ChooseSettingsFile(const std::string& folder, const std::string& machine_name) {
+  const std::string per_machine = JoinPath(folder, machine_name + ".ini");
   if (FileExists(per_machine)) return {per_machine, true};
-  const std::string common = JoinPath(program_folder, kCommonFileName);
+  const std::string common = JoinPath(folder, kCommonFileName);
   return {common, FileExists(common)};
 }
 
@@ -109,9 +108,9 @@ bool IsVisibleValue(const std::string& text) {
   return lower == "true" || lower == "1" || lower == "yes";
 }
 
-std::string ResolveDataFolder(const std::string& configured, const std::string& program_folder) {
+std::string ResolveDataFolder(const std::string& configured, const std::string& state_folder) {
   if (FolderExists(configured)) return configured;
-  const std::string fallback = JoinPath(program_folder, kFallbackFolderName);
+  const std::string fallback = JoinPath(state_folder, kFallbackFolderName);
   if (!FolderExists(fallback) && !CreateFolder(fallback, nullptr)) {
     throw NumberedError(kErrPathFileAccess, "Path/File access error");
   }

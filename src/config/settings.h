@@ -40,14 +40,14 @@ inline constexpr Setting kSettingsTable[] = {
     kSerialSettings,      kEndOfFileTimeInterval, kCommPort,          kCommDevice,
     kSilenceAlarmMinutes, kMinFreeMegabytes};
 
-// The settings file: the per-machine file, else the common one; found is
-// false when neither exists (path is then the common one, and every read
-// gives its default).
+// The settings file in folder: the per-machine file, else the common one;
+// found is false when neither exists (path is then the common one, and every
+// read gives its default).
 struct SettingsFile {
   std::string path;
   bool found = false;
 };
-SettingsFile ChooseSettingsFile(const std::string& program_folder, const std::string& machine_name);
+SettingsFile ChooseSettingsFile(const std::string& folder, const std::string& machine_name);
 
 // The value of a numeric text: the whole text apart from surrounding blanks
 // is a decimal number (optional sign, digits with optional point and
@@ -70,10 +70,10 @@ int16_t ToPortNumber(int32_t value);
 bool IsVisibleValue(const std::string& text);
 
 // The data folder to use: configured when it names an existing folder, else
-// the program folder's "Data" folder, created when missing, after logging
+// the "Data" folder in state_folder, created when missing, after logging
 // "Directory <configured> not found. Defaulting to <fallback>". Raises a
 // numbered error when the fallback cannot be created.
-std::string ResolveDataFolder(const std::string& configured, const std::string& program_folder);
+std::string ResolveDataFolder(const std::string& configured, const std::string& state_folder);
 
 // The settings file as start-up reads it: each key through GetProfile with
 // its default from the table. Numbers are whole numbers as ToWholeNumber

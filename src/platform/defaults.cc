@@ -1,10 +1,17 @@
 #include "platform/defaults.h"
 
+#include <cstdlib>
+
 namespace {
 
 std::string& ReplacedDataFolder() {
   static std::string folder;
   return folder;
+}
+
+std::string FolderFromEnvironment(const char* variable, const std::string& otherwise) {
+  const char* folder = std::getenv(variable);
+  return folder != nullptr && *folder != '\0' ? folder : otherwise;
 }
 
 }  // namespace
@@ -15,3 +22,9 @@ std::string DefaultDataFolder() {
 }
 
 void SetDefaultDataFolder(const std::string& folder) { ReplacedDataFolder() = folder; }
+
+ProgramFolders ProgramFoldersFor(const std::string& program_folder) {
+  return {FolderFromEnvironment("QUELLOR_SETTINGS_FOLDER", program_folder),
+          FolderFromEnvironment("QUELLOR_LOG_FOLDER", program_folder),
+          FolderFromEnvironment("QUELLOR_STATE_FOLDER", program_folder)};
+}

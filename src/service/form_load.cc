@@ -65,7 +65,7 @@ void frmMain::NormalStart() {
 }
 
 SettingsReader frmMain::OpenSettings() {
-  const SettingsFile file = ChooseSettingsFile(program_folder_, machine_name_);
+  const SettingsFile file = ChooseSettingsFile(settings_folder_, machine_name_);
   if (!file.found) WriteLog("INI file not found - defaults will be used", LogSeverity::kWarning);
   WriteLog("Quellor Service started");
   return SettingsReader(file.path);
@@ -106,7 +106,7 @@ void frmMain::SettleDataFolder(const std::string& configured) {
   // The configured text stands until the fallback exists: a fallback that
   // cannot be created raises and leaves it in place.
   data_folder_ = configured;
-  data_folder_ = ResolveDataFolder(configured, program_folder_);
+  data_folder_ = ResolveDataFolder(configured, state_folder_);
 }
 
 void frmMain::HandleStartupError(int number, const std::string& description) {

@@ -32,8 +32,9 @@ class FormLoadTest : public FrmMainTest {
   };
   std::unique_ptr<Window> LoadFresh(const std::string& keys, const std::string& command_line = "") {
     auto window = std::make_unique<Window>();
-    window->form = std::make_unique<frmMain>(frmMain::Components{
-        loop_, window->port, window->service, window->display, clock_, program_.path(), "TESTPC"});
+    window->form = std::make_unique<frmMain>(
+        frmMain::Components{loop_, window->port, window->service, window->display, clock_,
+                            program_.path(), program_.path(), "TESTPC"});
     WriteSettings(keys);
     window->form->Form_Load(command_line);
     return window;
@@ -80,7 +81,8 @@ TEST_F(FormLoadTest, UninstallReportsItsOutcome) {
   for (bool result : {true, false}) {
     service_.set_uninstall_result(result);
     FakeDisplay display;
-    frmMain form({loop_, port_, service_, display, clock_, program_.path(), "TESTPC"});
+    frmMain form(
+        {loop_, port_, service_, display, clock_, program_.path(), program_.path(), "TESTPC"});
     form.Form_Load("-uninstall");
     EXPECT_EQ(display.messages(), Lines{result ? "Quellor Service uninstalled successfully"
                                                : "Quellor Service failed to uninstall"});
@@ -137,6 +139,22 @@ TEST_F(FormLoadTest, PerMachineFileIsTheOnlyOneRead) {
   EXPECT_EQ(form_.DataFolder(), program_ / "machine");
   EXPECT_EQ(port_.CommPort(), 1);
   EXPECT_EQ(LogLines(), Lines{"Quellor Service started"});
+}
+
+// A unit may keep the settings and the state apart from the program (the
+// Debian package does): each file goes to its own folder.
+TEST_F(FormLoadTest, SettingsAndStateFoldersAreTheOnesGiven) {
+  const std::string settings = program_ / "etc", state = program_ / "state";
+  std::filesystem::create_directory(settings);
+  std::filesystem::create_directory(state);
+  WriteBytes(settings + "/TESTPC.ini",
+             "[Quellor Service]\r\nDataFolder=" + (program_ / "missing") + "\r\nCommPort=3\r\n");
+  WriteSettings("CommPort=5\r\n");  // beside the program: not read
+  frmMain form({loop_, port_, service_, display_, clock_, settings, state, "TESTPC"});
+  form.Form_Load("");
+  EXPECT_EQ(port_.CommPort(), 3);
+  EXPECT_EQ(form.DataFolder(), state + "/Data");
+  EXPECT_TRUE(FolderExists(state + "/Data"));
 }
 
 TEST_F(FormLoadTest, ConfiguredValuesReachTheirComponents) {

@@ -6,7 +6,8 @@ frmMain::frmMain(const Components& components)
       NTService1(components.NTService1),
       display_(components.display),
       clock_(components.clock),
-      program_folder_(components.program_folder),
+      settings_folder_(components.settings_folder),
+      state_folder_(components.state_folder),
       machine_name_(components.machine_name),
       tmrEOF(loop_.CreateTimer([this] { tmrEOF_Timer(); })),
       tmr1sec(loop_.CreateTimer([this] { tmr1sec_Timer(); })) {

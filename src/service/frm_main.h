@@ -30,8 +30,9 @@ class frmMain : public ServiceEvents {
     ServiceControl& NTService1;
     Display& display;
     const Clock& clock;
-    std::string program_folder;  // holds the settings file and the "Data" fallback
-    std::string machine_name;    // as GetMachineName returns it
+    std::string settings_folder;  // holds the settings file
+    std::string state_folder;     // holds the spool and the "Data" fallback
+    std::string machine_name;     // as GetMachineName returns it
   };
 
   explicit frmMain(const Components& components);
@@ -150,7 +151,8 @@ class frmMain : public ServiceEvents {
   ServiceControl& NTService1;
   Display& display_;
   const Clock& clock_;
-  const std::string program_folder_;
+  const std::string settings_folder_;
+  const std::string state_folder_;
   const std::string machine_name_;
 
   std::unique_ptr<Timer> tmrEOF;

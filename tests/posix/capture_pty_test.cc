@@ -217,7 +217,8 @@ class CapturePtyTest : public ::testing::Test {
   PosixSerialPort port_{loop_};
   FakeServiceControl service_;
   FakeDisplay display_;
-  frmMain form_{{loop_, port_, service_, display_, clock_, program_.path(), "TESTPC"}};
+  frmMain form_{
+      {loop_, port_, service_, display_, clock_, program_.path(), program_.path(), "TESTPC"}};
 };
 
 TEST_F(CapturePtyTest, AnIdleServiceWakesAboutOnceASecond) {

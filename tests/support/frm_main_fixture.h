@@ -79,7 +79,8 @@ class FrmMainTest : public ::testing::Test {
   FakeSerialPort port_;
   FakeServiceControl service_;
   FakeDisplay display_;
-  frmMain form_{{loop_, port_, service_, display_, clock_, program_.path(), "TESTPC"}};
+  frmMain form_{
+      {loop_, port_, service_, display_, clock_, program_.path(), program_.path(), "TESTPC"}};
 };
 
 #endif  // QUELLOR_TESTS_SUPPORT_FRM_MAIN_FIXTURE_H_

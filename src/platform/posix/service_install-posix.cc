@@ -39,10 +39,11 @@ void Substitute(const std::string& placeholder, const std::string& value, std::s
 }
 
 // The unit text is shared with the Debian package, which fills in the same
-// placeholders for /opt/quellor (packaging/quellor.service.in). The settings,
-// the log and the "Data" fallback live in the program folder, and the default
-// data folder under /var/lib/quellor: both stay writable. Devices stay
-// reachable (no PrivateDevices) so the serial line can be opened.
+// placeholders for /usr/sbin/QuellorService and adds a drop-in with its own
+// folders and account (packaging/quellor.service.in and debian/). Here the
+// settings, the log, the spool and the "Data" fallback live in the program
+// folder, and the default data folder under /var/lib/quellor: both stay
+// writable.
 std::string UnitText(const std::string& executable) {
   std::string text = kUnitTemplate;
   Substitute("@QUELLOR_EXECUTABLE@", UnitEscaped(executable), text);
