@@ -1,6 +1,7 @@
 // frmMain's watch over the capture from the one-second tick: the spool made
-// safe on disk, and one log line each when reports stop coming or the data
-// folder's volume runs low, and when that is over.
+// safe on disk, one log line each when reports stop coming or the data
+// folder's volume runs low, and when that is over, and the reports that
+// could not be stored tried again.
 
 #include <cstdint>
 #include <string>
@@ -28,7 +29,10 @@ void frmMain::WatchCapture() {
   if (spool_) spool_->Flush();
   CheckSilence();
   // The first tick checks at once, so that a start on a full disk is told.
-  if (ticks_++ % kFreeSpaceCheckTicks == 0) CheckFreeSpace();
+  if (ticks_++ % kFreeSpaceCheckTicks == 0) {
+    CheckFreeSpace();
+    RetryWaiting();
+  }
 }
 
 void frmMain::CheckSilence() {

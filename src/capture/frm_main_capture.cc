@@ -8,6 +8,7 @@
 #include "output/service_log.h"
 #include "output/text_helpers.h"
 #include "service/frm_main.h"
+#include "util/numbered_error.h"
 
 void frmMain::comPort_OnComm() {
   if (ended_) return;
@@ -53,14 +54,13 @@ void frmMain::CutReport() {
   // One instant names the report's files and its spool's filing record.
   const LocalTime t = clock_.Now();
   const ReportSpool::Record record = BeginFiling(t);
-  bool filed = true;  // a report without a name is not to be stored
-  if (!name.empty()) {
-    display_.SetStatusPanel(Display::kReportPanel,
-                            "Report '" + name + "' received  " + FormatTimestamp(t));
-    filed = WriteReportAt(data_folder_, name, report, t);
-    if (filed) ReportFiled();
-  }
-  EndFiling(record, filed);
+  if (name.empty()) return EndFiling(record);  // not to be stored
+  display_.SetStatusPanel(Display::kReportPanel,
+                          "Report '" + name + "' received  " + FormatTimestamp(t));
+  if (!WriteReportAt(data_folder_, name, report, t)) return KeepWaiting(record);
+  ReportFiled();
+  EndFiling(record);
+  RetryWaiting();  // what failed earlier may well be stored now
 }
 
 // A report still being gathered is filed before the process ends, so nothing
@@ -92,17 +92,21 @@ cStringBuilder& frmMain::CaptureBuffer() {
   return *capture_;
 }
 
-// A full buffer (overflow) is filed as a report of its own and the new text
-// starts the next one, with its own countdown. The spool takes the text only
-// once the buffer has it, so that it never holds more than the buffer.
+// The text is spooled before anything else is done with it, so that a crash
+// loses at most the piece being read. A full buffer (overflow) is filed as a
+// report of its own first, and the text starts the next one, with its own
+// countdown: the spool never holds more than the buffer.
 void frmMain::GatherInput() {
   const std::string text = TakePortInput();
-  if (!RunLoggingErrors("Capture buffer: ", [&] { CaptureBuffer().Append(text); })) {
+  if (text.empty()) return;
+  const bool overflow = !CaptureBuffer().HasRoomFor(text.size());
+  if (overflow) {
+    WriteLog("Capture buffer: " + NumberedText(kErrOverflow, "Overflow"));
     CutReport();
-    CaptureBuffer().Append(text);
-    ArmEndOfReport();
   }
   SpoolReceived(text);
+  CaptureBuffer().Append(text);
+  if (overflow) ArmEndOfReport();
 }
 
 void frmMain::ArmEndOfReport() {

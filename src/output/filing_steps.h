@@ -13,16 +13,24 @@
 // The line end of every file they write.
 inline constexpr char kCrLf[] = "\r\n";
 
-// Runs step, which returns false with a reason when it fails. A failure,
-// returned or raised, becomes one log line: prefix followed by the reason.
+// Runs step, which returns false with a reason when it fails; one that
+// raises fails too, with the exception's text as the reason.
+template <typename Step>
+bool RunStep(Step step, std::string* reason) {
+  try {
+    return step(reason);
+  } catch (const std::exception& e) {
+    *reason = e.what();
+  }
+  return false;
+}
+
+// RunStep, with a failure told in one log line: prefix followed by the
+// reason.
 template <typename Step>
 bool LogFailure(const std::string& prefix, Step step) {
   std::string reason;
-  try {
-    if (step(&reason)) return true;
-  } catch (const std::exception& e) {
-    reason = e.what();
-  }
+  if (RunStep(step, &reason)) return true;
   WriteLog(prefix + reason, LogSeverity::kError);
   return false;
 }

@@ -169,6 +169,11 @@ bool WriteReportAt(const std::string& data_folder, const std::string& report_nam
 }
 
 bool CompleteReportAt(const std::string& data_folder, const std::string& report_name,
-                      const std::string& report_text, const LocalTime& t) {
-  return FileReportLogged(data_folder, report_name, report_text, t, true);
+                      const std::string& report_text, const LocalTime& t, std::string* reason) {
+  if (reason == nullptr) return FileReportLogged(data_folder, report_name, report_text, t, true);
+  return RunStep(
+      [&](std::string* why) {
+        return FileReport(data_folder, report_name, report_text, t, true, why);
+      },
+      reason);
 }

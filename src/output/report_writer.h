@@ -23,8 +23,11 @@ bool WriteReportAt(const std::string& data_folder, const std::string& report_nam
 // begun to file at t: a name of t whose .htm holds this very report is its
 // earlier filing, which gets only what it lacks (the .xml file, the index
 // entry); no second copy is made. Temporary files left in the month folder
-// are removed. True when the report's files are in place.
+// are removed. True when the report's files are in place. A failure is
+// logged as WriteReportAt's is, unless reason is given: it then takes the
+// reason and nothing is logged (a retry of a failure told before).
 bool CompleteReportAt(const std::string& data_folder, const std::string& report_name,
-                      const std::string& report_text, const LocalTime& t);
+                      const std::string& report_text, const LocalTime& t,
+                      std::string* reason = nullptr);
 
 #endif  // QUELLOR_OUTPUT_REPORT_WRITER_H_

@@ -29,11 +29,14 @@ bool FileExists(const std::string& path);
 // True when path names an existing folder (a file does not count).
 bool FolderExists(const std::string& path);
 
-// Creates one folder level; the parent must exist.
+// Creates one folder level; the parent must exist. The new folder survives
+// a power loss (POSIX: its parent is synced).
 bool CreateFolder(const std::string& path, std::string* error);
 
 // Writes data to a temporary file in the same folder and renames it to path,
-// replacing any file of that name, so that path never holds a partial file.
+// replacing any file of that name, so that path never holds a partial file;
+// once it returns true a power loss cannot undo the rename (POSIX: the
+// folder is synced).
 // A replaced file's permissions and owner (POSIX; the owner only where the
 // process may give files away) or attributes and access control list
 // (Windows) stay as they were. A read-only file at path is not replaced:
@@ -93,9 +96,11 @@ bool AppendToFile(const std::string& path, const std::string& data, std::string*
 // Reads the whole file into *data.
 bool ReadWholeFile(const std::string& path, std::string* data, std::string* error);
 
-// Renames from to to, replacing a file of that name. On the same volume the
-// rename is atomic: to names either its old file or all of from.
-bool RenameFile(const std::string& from, const std::string& to, std::string* error);
+// Renames from to to on the same volume, atomically, unless a file of that
+// name exists: that is a failure, and both files stay as they were. Once it
+// returns true a power loss cannot undo the rename (POSIX: the folder is
+// synced).
+bool RenameWithoutReplacing(const std::string& from, const std::string& to, std::string* error);
 
 // Deletes the file at path. A file that does not exist is no failure.
 bool RemoveFile(const std::string& path, std::string* error);

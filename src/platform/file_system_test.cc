@@ -162,20 +162,25 @@ TEST(FileSystemTest, ReadWholeFileReadsEveryByte) {
   EXPECT_FALSE(error.empty());
 }
 
-// The spool's moves: sync, rename over an existing file, remove (a missing
-// file is no failure), and the leftovers of an ended process found and swept.
+// The spool's moves: sync, a rename that never replaces a file, remove (a
+// missing file is no failure), and the leftovers of an ended process found
+// and swept.
 TEST(FileSystemTest, SpoolOperations) {
   TempFolder temp;
   std::string error;
   WriteBytes(temp / "spool", kAwkwardBytes);
   WriteBytes(temp / "record", "old");
   EXPECT_TRUE(SyncFile(temp / "spool", &error)) << error;
-  EXPECT_TRUE(RenameFile(temp / "spool", temp / "record", &error)) << error;
-  EXPECT_EQ(ReadBytes(temp / "record"), kAwkwardBytes);
+  EXPECT_FALSE(RenameWithoutReplacing(temp / "spool", temp / "record", &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(ReadBytes(temp / "record"), "old");
+  EXPECT_TRUE(RenameWithoutReplacing(temp / "spool", temp / "record2", &error)) << error;
+  EXPECT_EQ(ReadBytes(temp / "record2"), kAwkwardBytes);
   EXPECT_FALSE(SyncFile(temp / "spool", &error));
-  EXPECT_TRUE(RemoveFile(temp / "record", &error)) << error;
-  EXPECT_TRUE(RemoveFile(temp / "record", &error)) << error;
+  EXPECT_TRUE(RemoveFile(temp / "record2", &error)) << error;
+  EXPECT_TRUE(RemoveFile(temp / "record2", &error)) << error;
 
+  RemoveFile(temp / "record", nullptr);
   for (const char* name : {"a.htm", "dir.xml.tmp4_55"}) WriteBytes(temp / name, "x");
   std::filesystem::create_directory(temp / "folder.tmp1_2");
   std::vector<std::string> names = FileNames(temp.path());

@@ -58,8 +58,10 @@ void frmMain::NormalStart() {
   // The reader (and its IniReadWriter) goes once the last key is read.
   ApplySettings(OpenSettings());
   StartService();
-  // Before capture begins, and once the service runs: a large leftover must
-  // not hold up the service manager's start.
+  // Before capture begins: the spool an earlier process left becomes a
+  // record of its own. Leftovers are filed only once the loop runs, after
+  // the start is reported and the port is open, so that a large backlog
+  // neither holds up the service manager nor leaves the port unread.
   RecoverLeftovers();
   comPort.SetPortOpen(true);
 }

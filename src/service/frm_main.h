@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "capture/report_spool.h"
 #include "platform/clock.h"
@@ -132,15 +133,38 @@ class frmMain : public ServiceEvents {
   // ---- Spool and alarms (capture/frm_main_spool.cc, frm_main_alarms.cc) ----
   // The spool mirrors the capture buffer on disk from the normal start on
   // (see ReportSpool); before it, and in tests that skip it, there is none.
+
+  // A filing record whose report is not filed yet: left by an earlier
+  // process, or not stored when it was cut.
+  struct WaitingRecord {
+    ReportSpool::Record record;
+    bool recovered = false;  // left by an earlier process
+    bool told = false;       // its failure is logged: a retry that fails is quiet
+    bool due = true;         // to be tried in the current round
+  };
+
   // Reads SilenceAlarmMinutes and MinFreeMegabytes; other text: the default.
   void ReadAlarmSettings(const SettingsReader& settings);
-  // Files what an earlier process left in its spool, then starts the spool.
+  // Starts the spool and has what an earlier process left in it filed, once
+  // the loop runs (see FileNextWaiting).
   void RecoverLeftovers();
   void SpoolReceived(const std::string& text);
   ReportSpool::Record BeginFiling(const LocalTime& t);
-  // filed false keeps the record, so that the next start tries again.
-  void EndFiling(const ReportSpool::Record& record, bool filed);
-  // The one-second tick's share: spool flush, silence and free-space alarms.
+  // The record's report is filed or not to be stored: the record goes.
+  void EndFiling(const ReportSpool::Record& record);
+  // The record's report could not be stored (its failure is logged): the
+  // record waits for a retry.
+  void KeepWaiting(const ReportSpool::Record& record);
+  // Makes every waiting record due again, to be filed oldest first.
+  void RetryWaiting();
+  // The filing timer: files the oldest due record, one per tick, so that
+  // a long backlog never holds up other events; stops once none is due.
+  void FileNextWaiting();
+  // Files a waiting record's report at its instant; true when it is filed
+  // and the record gone.
+  bool FileWaiting(WaitingRecord& waiting);
+  // The one-second tick's share: spool flush, silence and free-space alarms,
+  // and once a minute a retry of the waiting records.
   void WatchCapture();
   void CheckSilence();
   void CheckFreeSpace();
@@ -166,6 +190,8 @@ class frmMain : public ServiceEvents {
   int32_t end_of_file_interval_ = 0;
 
   std::unique_ptr<ReportSpool> spool_;
+  std::vector<WaitingRecord> waiting_;  // oldest first
+  std::unique_ptr<Timer> filing_timer_;
   int32_t silence_alarm_minutes_ = 0;  // 0: off
   int32_t min_free_megabytes_ = 0;     // 0: off
   int64_t ticks_ = 0;

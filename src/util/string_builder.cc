@@ -51,6 +51,10 @@ void cStringBuilder::SetTheString(const std::string& sThis) {
 
 void cStringBuilder::Append(const std::string& sThis) { Insert(Length(), sThis); }
 
+bool cStringBuilder::HasRoomFor(size_t characters) const {
+  return characters <= static_cast<size_t>(kMaxBytes - used_) / 2;
+}
+
 void cStringBuilder::AppendByVal(std::string sThis) { Append(sThis); }
 
 void cStringBuilder::Insert(int32_t iIndex, const std::string& sThis) {

@@ -1,6 +1,7 @@
 #ifndef QUELLOR_UTIL_STRING_BUILDER_H_
 #define QUELLOR_UTIL_STRING_BUILDER_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -30,6 +31,8 @@ class cStringBuilder {
 
   // Adds sThis at the end of the text.
   void Append(const std::string& sThis);
+  // True when Append can add that many characters; it raises error 6 else.
+  bool HasRoomFor(size_t characters) const;
   void AppendByVal(std::string sThis);
 
   // Puts sThis before the character at 0-based iIndex; iIndex == Length()

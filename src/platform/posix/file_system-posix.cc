@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -79,6 +80,31 @@ bool IsReadOnlyFile(const std::string& path) {
          (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
+// Syncs the folder that holds path, so that a power loss cannot undo a
+// rename or creation in it that has been reported done.
+bool SyncFolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  CloseKeepingErrno(fd);
+  return synced;
+}
+
+// Renames from to to unless to exists. A file system without the flag
+// (EINVAL) takes a hard link, which never replaces either.
+bool RenameUnlessTaken(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL || link(from.c_str(), to.c_str()) != 0) return false;
+  if (unlink(from.c_str()) == 0) return true;
+  const int saved = errno;  // unlink's, for the caller's message
+  unlink(to.c_str());
+  errno = saved;
+  return false;
+}
+
 }  // namespace
 
 char PathSeparator() { return '/'; }
@@ -111,7 +137,7 @@ bool FolderExists(const std::string& path) {
 }
 
 bool CreateFolder(const std::string& path, std::string* error) {
-  return mkdir(path.c_str(), 0777) == 0 || Fail(error);
+  return (mkdir(path.c_str(), 0777) == 0 && SyncFolderOf(path)) || Fail(error);
 }
 
 ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
@@ -145,7 +171,7 @@ bool ReplacingFile::Commit(std::string* error) {
     if (fsync(fd) != 0) error_ = static_cast<unsigned long>(errno);
     if (close(fd) != 0 && error_ == 0) error_ = static_cast<unsigned long>(errno);
     if (error_ == 0 && IsReadOnlyFile(path_)) error_ = EACCES;
-    if (error_ == 0 && rename(temp_path_.c_str(), path_.c_str()) != 0) {
+    if (error_ == 0 && (rename(temp_path_.c_str(), path_.c_str()) != 0 || !SyncFolderOf(path_))) {
       error_ = static_cast<unsigned long>(errno);
     }
     if (error_ == 0) temp_path_.clear();
@@ -191,8 +217,8 @@ bool ReadWholeFile(const std::string& path, std::string* data, std::string* erro
   return true;
 }
 
-bool RenameFile(const std::string& from, const std::string& to, std::string* error) {
-  return rename(from.c_str(), to.c_str()) == 0 || Fail(error);
+bool RenameWithoutReplacing(const std::string& from, const std::string& to, std::string* error) {
+  return (RenameUnlessTaken(from, to) && SyncFolderOf(to)) || Fail(error);
 }
 
 bool RemoveFile(const std::string& path, std::string* error) {

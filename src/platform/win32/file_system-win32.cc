@@ -192,10 +192,8 @@ bool ReadWholeFile(const std::string& path, std::string* data, std::string* erro
   return true;
 }
 
-bool RenameFile(const std::string& from, const std::string& to, std::string* error) {
-  return MoveFileExA(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-         Fail(error);
+bool RenameWithoutReplacing(const std::string& from, const std::string& to, std::string* error) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) || Fail(error);
 }
 
 bool RemoveFile(const std::string& path, std::string* error) {
