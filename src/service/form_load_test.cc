@@ -147,14 +147,14 @@ TEST_F(FormLoadTest, SettingsAndStateFoldersAreTheOnesGiven) {
   const std::string settings = program_ / "etc", state = program_ / "state";
   std::filesystem::create_directory(settings);
   std::filesystem::create_directory(state);
-  WriteBytes(settings + "/TESTPC.ini",
+  WriteBytes(JoinPath(settings, "TESTPC.ini"),
              "[Quellor Service]\r\nDataFolder=" + (program_ / "missing") + "\r\nCommPort=3\r\n");
   WriteSettings("CommPort=5\r\n");  // beside the program: not read
   frmMain form({loop_, port_, service_, display_, clock_, settings, state, "TESTPC"});
   form.Form_Load("");
   EXPECT_EQ(port_.CommPort(), 3);
-  EXPECT_EQ(form.DataFolder(), state + "/Data");
-  EXPECT_TRUE(FolderExists(state + "/Data"));
+  EXPECT_EQ(form.DataFolder(), JoinPath(state, "Data"));
+  EXPECT_TRUE(FolderExists(JoinPath(state, "Data")));
 }
 
 TEST_F(FormLoadTest, ConfiguredValuesReachTheirComponents) {

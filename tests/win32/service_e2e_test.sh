@@ -77,6 +77,13 @@ check "-install stores TimerInterval = 10000 under Parameters" \
   grep -Eq 'TimerInterval[[:space:]]+REG_SZ[[:space:]]+10000$' \
   <<<"$(w reg query 'HKLM\SYSTEM\CurrentControlSet\Services\Quellor\Parameters' /v TimerInterval)"
 check "-install writes nothing to the log" test ! -e "$log"
+event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quellor'
+source_values=$(w reg query "$event_source")
+check "-install registers the event source with the program as its message file" \
+  grep -Fq "EventMessageFile    REG_EXPAND_SZ    $(windows_path "$program/QuellorService.exe")" \
+  <<<"$source_values"
+check "-install lets the event source report every type" \
+  grep -Eq 'TypesSupported[[:space:]]+REG_DWORD[[:space:]]+0x7$' <<<"$source_values"
 # Wine 8 takes failure actions without keeping them, and cannot read them
 # back (error 124, ERROR_INVALID_LEVEL): then this check is skipped.
 actions=$(timeout 60 wine "$controller_exe" failure-actions 2>&1 | tr -d '\r')
@@ -205,10 +212,15 @@ check "the manager shows the service-specific exit code 380" \
 for ((i = 0; i < 25; i++)); do [[ -z $(our_processes) ]] && break; sleep 0.2; done
 check "the failed service's process has ended" test -z "$(our_processes)"
 started=$SECONDS
-timeout 60 wine "$program/QuellorService.exe" >/dev/null 2>&1
+# Wine keeps no event log: its eventlog channel shows each event and its type.
+events=$(WINEDEBUG=-all,err+eventlog,trace+eventlog timeout 60 wine "$program/QuellorService.exe" \
+  2>&1 >/dev/null | tr -d '\r')
 status=$?
 check "started by hand with a bad setting it ends at once (exit code $status)" \
   test "$status" -ne 0 -a $((SECONDS - started)) -le 10
+check "the event log gets the start as information and the error as an error" \
+  grep -Pzq '(?s)trace:eventlog:ReportEventW L"Quellor Service started".*err:eventlog:ReportEventW L"Initialisation: \[380\] ' \
+  <<<"$events"
 cp "$work/good.ini" "$program/QuellorService.ini"
 
 # ---- -debug in the foreground, Ctrl+C 50 ms after a report's last bytes -----
@@ -238,6 +250,8 @@ output=$(w "$program/QuellorService.exe" -uninstall)
 check "-uninstall says 'Quellor Service uninstalled successfully'" \
   grep -qx 'Quellor Service uninstalled successfully' <<<"$output"
 check "the service is gone" test "$(controller query)" = NOT_INSTALLED
+check "-uninstall removes the event source" \
+  test "$(timeout 60 wine reg query "$event_source" >/dev/null 2>&1; echo $?)" -ne 0
 installed=""
 
 timeout 30 wineserver -k 2>/dev/null

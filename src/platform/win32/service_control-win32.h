@@ -24,7 +24,9 @@
 // stop's log line is always written first.
 //
 // InstallService also sets the failure actions: restart a minute after a
-// crash, every time, the count reset after a day. ReportStartFailure
+// crash, every time, the count reset after a day; and it registers this
+// executable as the message file of the event source "Quellor"
+// (Win32SystemLog), which UninstallService removes. ReportStartFailure
 // connects to the dispatcher only to report SERVICE_STOPPED with
 // ERROR_SERVICE_SPECIFIC_ERROR and the error number.
 //

@@ -19,6 +19,33 @@ constexpr const char* kDescription =
     "Files the journals that the process control system prints on a serial line as XML and HTML "
     "reports.";
 
+// The event source "Quellor" in the Application log (the installer
+// registers the same).
+constexpr char kEventSourceKey[] =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Quellor";
+
+// Sets the value name of the key path under HKEY_LOCAL_MACHINE, creating the
+// key when it is missing; failures are silent.
+void SetMachineValue(const std::string& path, const char* name, DWORD type, const void* data,
+                     DWORD size) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+}
+
+// Makes executable the event source's message file, so that Event Viewer
+// shows each event's text; every event type is used.
+void AddEventSource(const std::string& executable) {
+  SetMachineValue(kEventSourceKey, "EventMessageFile", REG_EXPAND_SZ, executable.c_str(),
+                  static_cast<DWORD>(executable.size() + 1));
+  const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+  SetMachineValue(kEventSourceKey, "TypesSupported", REG_DWORD, &types, sizeof types);
+}
+
 struct ScHandleCloser {
   void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
 };
@@ -44,6 +71,7 @@ bool Win32ServiceControl::InstallService() {
   for (SC_ACTION& action : restart) action = {SC_ACTION_RESTART, kRestartDelayMs};
   SERVICE_FAILURE_ACTIONSA actions{kFailureResetSeconds, nullptr, nullptr, 3, restart};
   ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &actions);
+  AddEventSource(path);
   return true;
 }
 
@@ -52,19 +80,14 @@ bool Win32ServiceControl::UninstallService() {
   if (!manager) return false;
   ScHandle service(OpenServiceA(manager.get(), kServiceName, DELETE));
   // A running service is removed by the manager once it has stopped.
-  return service && DeleteService(service.get());
+  if (!service || !DeleteService(service.get())) return false;
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventSourceKey);
+  return true;
 }
 
 void Win32ServiceControl::SaveServiceSetting(const std::string& section, const std::string& key,
                                              const std::string& value) {
-  std::string path =
-      std::string("SYSTEM\\CurrentControlSet\\Services\\") + kServiceName + "\\" + section;
-  HKEY hkey = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE, nullptr, &hkey, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  RegSetValueExA(hkey, key.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(hkey);
+  SetMachineValue(
+      std::string("SYSTEM\\CurrentControlSet\\Services\\") + kServiceName + "\\" + section,
+      key.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
 }
