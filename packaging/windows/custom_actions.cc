@@ -21,6 +21,7 @@ constexpr const wchar_t* kProgramName = L"QuellorService.exe";
 constexpr const wchar_t* kSettingsName = L"QuellorService.ini";
 // A stop files the report being received first: allow it a while.
 constexpr DWORD kStopTimeoutMs = 120 * 1000;
+constexpr DWORD kPollMs = 200;
 
 struct ScHandleCloser {
   void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
@@ -78,6 +79,21 @@ void Log(MSIHANDLE install, const std::wstring& text) {
   MsiCloseHandle(record);
 }
 
+// Asks the service to stop; one still starting takes no stop yet, so the
+// request is repeated until it does. False when the service refuses it.
+bool RequestStop(SC_HANDLE service) {
+  for (DWORD waited = 0; waited < kStopTimeoutMs; waited += kPollMs) {
+    SERVICE_STATUS status;
+    if (ControlService(service, SERVICE_CONTROL_STOP, &status)) return true;
+    DWORD error = GetLastError();
+    if (error == ERROR_SERVICE_NOT_ACTIVE) return true;
+    if (error != ERROR_SERVICE_CANNOT_ACCEPT_CTRL) return false;
+    if (QueryStatus(service).dwCurrentState == SERVICE_STOP_PENDING) return true;
+    Sleep(kPollMs);
+  }
+  return false;
+}
+
 // Waits until the process `pid` has ended, or the service reports STOPPED
 // when the process cannot be opened.
 void WaitForEnd(SC_HANDLE service, DWORD pid) {
@@ -87,9 +103,9 @@ void WaitForEnd(SC_HANDLE service, DWORD pid) {
     CloseHandle(process);
     return;
   }
-  for (DWORD waited = 0; waited < kStopTimeoutMs; waited += 200) {
+  for (DWORD waited = 0; waited < kStopTimeoutMs; waited += kPollMs) {
     if (QueryStatus(service).dwCurrentState == SERVICE_STOPPED) return;
-    Sleep(200);
+    Sleep(kPollMs);
   }
 }
 
@@ -129,17 +145,17 @@ CUSTOM_ACTION InspectQuellor(MSIHANDLE install) {
   return ERROR_SUCCESS;
 }
 
-// Deferred, before StopServices. Stops the service and waits until its
-// process has ended (it files the report being received first), so that the
-// program file is free to be replaced.
+// Deferred, first in the script, before an older version's removal. Stops the
+// service and waits until its process has ended (it files the report being
+// received first), so that the program file is free to be replaced.
 CUSTOM_ACTION StopQuellor(MSIHANDLE install) {
   ScHandle service = OpenQuellor(SERVICE_STOP | SERVICE_QUERY_STATUS);
   if (!service) return ERROR_SUCCESS;
   SERVICE_STATUS_PROCESS status = QueryStatus(service.get());
   if (status.dwCurrentState == SERVICE_STOPPED) return ERROR_SUCCESS;
-  SERVICE_STATUS ignored;
-  if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &ignored)) {
+  if (!RequestStop(service.get())) {
     Log(install, L"the service did not take the stop: error " + std::to_wstring(GetLastError()));
+    return ERROR_SUCCESS;
   }
   WaitForEnd(service.get(), status.dwProcessId);
   return ERROR_SUCCESS;
@@ -154,10 +170,10 @@ CUSTOM_ACTION QuoteServicePath(MSIHANDLE install) {
   std::wstring program = ServiceProgram(service.get());
   std::wstring command = L"\"" + program + L"\"";
   if (program.empty() || !ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
-                                               SERVICE_NO_CHANGE, command.c_str(), nullptr,
-                                               nullptr, nullptr, nullptr, nullptr, nullptr)) {
-    Log(install, L"the service's path could not be quoted: error " +
-                     std::to_wstring(GetLastError()));
+                                               SERVICE_NO_CHANGE, command.c_str(), nullptr, nullptr,
+                                               nullptr, nullptr, nullptr, nullptr)) {
+    Log(install,
+        L"the service's path could not be quoted: error " + std::to_wstring(GetLastError()));
   }
   return ERROR_SUCCESS;
 }
