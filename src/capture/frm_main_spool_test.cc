@@ -34,7 +34,7 @@ class SpoolTest : public FrmMainTest {
     auto process = std::make_unique<Process>();
     process->form = std::make_unique<frmMain>(
         frmMain::Components{process->loop, process->port, process->service, process->display,
-                            clock_, program_.path(), "TESTPC"});
+                            clock_, program_.path(), program_.path(), "TESTPC"});
     process->form->Form_Load("");
     return process;
   }

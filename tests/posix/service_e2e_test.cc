@@ -467,8 +467,10 @@ TEST_F(ServiceE2eTest, InstallAndUninstallUseTheUnitFolder) {
 }
 
 TEST_F(ServiceE2eTest, OtherOptionsAreRefused) {
-  for (const Lines& arguments : {Lines{"-INSTALL"}, Lines{"-install", "now"}, Lines{"debug"}}) {
-    EXPECT_EQ(RunToEnd(arguments), 2) << arguments[0];
+  for (const Lines& arguments :
+       {Lines{"-INSTALL"}, Lines{"-install", "now", "later"}, Lines{"debug"}}) {
+    // A unit folder of its own, should an option be taken after all.
+    EXPECT_EQ(RunToEnd(arguments, {"QUELLOR_SYSTEMD_DIR=" + program_.path()}), 2) << arguments[0];
     EXPECT_EQ(Output(), "Invalid command option\n") << arguments[0];
   }
   EXPECT_FALSE(fs::exists(program_ / "QuellorService.log"));
