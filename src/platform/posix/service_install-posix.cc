@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/file_system.h"
@@ -96,7 +97,10 @@ bool WriteUnit(const std::string& path, bool instance_template) {
 
 // True while some instance's drop-in folder remains.
 bool AnyInstanceInstalled() {
-  for (const std::string& name : FileNames(PosixServiceControl::UnitFolder())) {
+  std::error_code ignored;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(PosixServiceControl::UnitFolder(), ignored)) {
+    const std::string name = entry.path().filename().string();
     if (name.starts_with("quellor@") && name.ends_with(".service.d") &&
         name != std::string(kTemplateName) + ".d") {
       return true;
