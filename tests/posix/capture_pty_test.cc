@@ -6,9 +6,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/posix/event_loop-posix.h"
@@ -138,6 +141,30 @@ TEST(PosixSerialPortTest, EveryByteArrivesUnchanged) {
   EXPECT_EQ(received, bytes);
   EXPECT_GE(events, 1);
   EXPECT_EQ(port.Input(), "");
+}
+
+// A busy handler lets much arrive meanwhile; each event still hands on one
+// read's piece, which is all a crash before the service stores it can cost.
+TEST(PosixSerialPortTest, EachReceiveEventHandsOnOneRead) {
+  Pty pty;
+  PosixEventLoop loop;
+  PosixSerialPort port(loop);
+  port.SetDevicePath(pty.slave_path());
+  port.SetPortOpen(true);
+  const std::string bytes(300000, 'x');
+  std::string received;
+  size_t largest = 0;
+  port.SetOnComm([&] {
+    const std::string piece = port.Input();
+    largest = std::max(largest, piece.size());
+    received += piece;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  std::thread printer([&] { pty.Write(bytes); });
+  RunUntil(loop, [&] { return received.size() >= bytes.size(); });
+  printer.join();
+  EXPECT_EQ(received, bytes);
+  EXPECT_LE(largest, 4096u);
 }
 
 TEST(PosixSerialPortTest, ALostDeviceIsReportedOnceAndNotPolled) {

@@ -148,20 +148,20 @@ void PosixSerialPort::CloseDevice() {
   dead_ = false;
 }
 
-bool PosixSerialPort::Drain() {
-  if (fd_ < 0) return true;
+bool PosixSerialPort::ReadPiece() {
+  if (fd_ < 0) return false;
   char chunk[4096];
   for (;;) {
     const ssize_t count = read(fd_, chunk, sizeof chunk);
     if (count > 0) {
       received_.append(chunk, static_cast<size_t>(count));
-      continue;
+      return true;
     }
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
     if (listener_ >= 0) {
       EndConnection();
-      return true;
+      return false;
     }
     // End of file or a failure: the device is gone; reading on would spin.
     read_error_ = "Error reading " + DevicePath() + ": " +
@@ -172,8 +172,13 @@ bool PosixSerialPort::Drain() {
   }
 }
 
+void PosixSerialPort::Drain() {
+  while (ReadPiece()) {
+  }
+}
+
 void PosixSerialPort::OnReadable() {
-  Drain();
+  ReadPiece();
   silent_minutes_ = 0;
   if (!received_.empty() || !read_error_.empty()) RaiseReceive();
   if (std::exchange(job_ended_, false) && PortOpen()) RaiseEndOfJob();
@@ -181,7 +186,7 @@ void PosixSerialPort::OnReadable() {
 
 std::string PosixSerialPort::Input() {
   if (!PortOpen()) return "";
-  if (!dead_) Drain();
+  if (!dead_ && received_.empty()) Drain();
   if (received_.empty() && !read_error_.empty()) {
     throw NumberedError(kErrPortReadFailed, std::exchange(read_error_, ""));
   }

@@ -46,10 +46,15 @@ class PosixSerialPort : public SerialPortBase {
   void StartReading() override;
   void CloseDevice() override;
 
+  // One read per receive event: the event hands each piece on as it comes,
+  // so that a crash before the service has stored it costs that piece only.
   void OnReadable();
-  // Reads what the device holds into received_; false once it fails. A
-  // listener's connection that ends is closed instead (job_ended_).
-  bool Drain();
+  // Reads one piece into received_; false when none waited or the device
+  // failed. A listener's connection that ends is closed instead
+  // (job_ended_).
+  bool ReadPiece();
+  // Reads what the device holds into received_.
+  void Drain();
 
   // Network input (serial_port_network-posix.cc).
   // Opens the socket path names; false when path is no network device.

@@ -44,6 +44,9 @@ void PosixSerialPort::OnConnectionWaiting() {
   socket_ = true;
   peer_ = peer;
   silent_minutes_ = 0;
+  // An end the last job's final Input met outside a receive event was left
+  // to the silence; it is not this job's.
+  job_ended_ = false;
   if (!idle_timer_) idle_timer_ = loop_.CreateTimer([this] { CheckIdle(); });
   idle_timer_->SetInterval(kMinuteMs);
   idle_timer_->SetEnabled(true);
