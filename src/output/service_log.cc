@@ -59,8 +59,9 @@ void WriteLog(const std::string& message, LogSeverity severity) {
     const std::string path = JoinPath(target.folder, target.file_name);
     std::string error;
     const bool in_file = AppendToFile(path, line, &error);
-    if (target.system_log != nullptr)
+    if (target.system_log != nullptr) {
       PassOn(target, severity, message, path, in_file ? nullptr : &error);
+    }
   } catch (...) {
     // The log is the last resort: an entry that cannot be written is lost.
   }

@@ -103,6 +103,8 @@ void PosixSerialPort::ApplyLine(const SerialSettings& line) {
   // from a hang-up; with 1 it fails with EAGAIN.
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
+  // A rate termios names no constant for goes in through termios2 after
+  // the rest of the mode; any constant stands in for it until then.
   const speed_t speed = TermiosSpeed(line.speed);
   cfsetispeed(&raw, speed == B0 ? B9600 : speed);
   cfsetospeed(&raw, speed == B0 ? B9600 : speed);
