@@ -589,14 +589,17 @@ TEST_F(ServiceE2eTest, ListenerFilesEachJobAtItsCloseOrSilence) {
   Send(job, Journal("OPERATOR MESSAGE JOURNAL", 3));
   ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 3; }));
 
+  close(job);
+
   // A peer AllowFrom leaves out is closed at once and logged once a minute.
   for (int i = 0; i < 2; ++i) {
     const int refused = Connect(port, "127.0.0.2");
+    const timeval patience = {5, 0};
+    setsockopt(refused, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     char byte;
     EXPECT_EQ(recv(refused, &byte, 1, 0), 0);
     close(refused);
   }
-  close(job);
   kill(pid, SIGTERM);
   EXPECT_EQ(ExitStatus(pid), 0);
   const Lines lines = LogLines();
@@ -647,7 +650,9 @@ TEST_F(ServiceE2eTest, DeviceServerConnectionLostAndRestoredLosesNoByte) {
     if (entry.path().extension() == ".htm") pages.insert(ReadBytes(entry.path()));
   }
   const auto page = [](const std::string& title, const std::string& text) {
-    return "<html><head><title>" + title + "</title></head><body><pre>" + text +
+    std::string escaped = text;
+    for (size_t at; (at = escaped.find('<')) != std::string::npos;) escaped.replace(at, 1, "&lt;");
+    return "<html><head><title>" + title + "</title></head><body><pre>" + escaped +
            "</pre></body></html>\r\n";
   };
   EXPECT_EQ(pages, (std::set<std::string>{page("ProcessAlarmJournal", first),
