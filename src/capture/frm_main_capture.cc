@@ -14,7 +14,15 @@ void frmMain::comPort_OnComm() {
   if (ended_) return;
   // Communication errors (codes above 1000) and other notifications leave
   // the buffer and the countdown alone.
-  if (comPort.CommEvent() == SerialPort::kEvReceive) ReadInput();
+  const int16_t event = comPort.CommEvent();
+  if (event == SerialPort::kEvReceive) ReadInput();
+  if (event == SerialPort::kEvEOF) EndOfJob();
+}
+
+// A network printer's job is its report: it ends with its connection, before
+// the silence would end it.
+void frmMain::EndOfJob() {
+  RunLoggingErrors("EndOfJob: ", [&] { FileGathered("EndOfJob: "); });
 }
 
 // A failure here is logged and the capture goes on: the text stays in the
@@ -70,8 +78,7 @@ void frmMain::ShutDown() {
   if (ended_) return;
   RunLoggingErrors("ShutDown: ", [&] {
     comPort.StopReading();  // then the last Input takes what the device holds
-    StopCountdownAndGather("ShutDown: ");
-    if (CaptureBuffer().Length() > 0) CutReport();
+    FileGathered("ShutDown: ");
   });
   RunLoggingErrors("ShutDown: ", [&] {
     if (comPort.PortOpen()) comPort.SetPortOpen(false);
@@ -85,6 +92,11 @@ void frmMain::ShutDown() {
 void frmMain::StopCountdownAndGather(const std::string& where) {
   tmrEOF->SetEnabled(false);
   RunLoggingErrors(where, [&] { GatherInput(); });
+}
+
+void frmMain::FileGathered(const std::string& where) {
+  StopCountdownAndGather(where);
+  if (CaptureBuffer().Length() > 0) CutReport();
 }
 
 cStringBuilder& frmMain::CaptureBuffer() {

@@ -12,6 +12,7 @@
 #include "output/service_log.h"
 #include "output/text_helpers.h"
 #include "service/frm_main.h"
+#include "util/instance_name.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ constexpr char kRecoveryName[] = "RecoveredReport";
 // Only listed here: the records are filed once the loop runs, after the
 // service manager has been told of the start and the port is open.
 void frmMain::RecoverLeftovers() {
-  spool_ = std::make_unique<ReportSpool>(state_folder_);
+  spool_ = std::make_unique<ReportSpool>(state_folder_, ForInstance(kProgramFileStem, instance_));
   for (const ReportSpool::Record& record : spool_->Leftovers()) {
     waiting_.push_back({record, true});
   }

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr char kSpoolName[] = "QuellorService.spool";
 constexpr size_t kStampDigits = 14;
 constexpr size_t kSequenceDigits = 10;
 // A record name taken by a file the listing at start did not show (another
@@ -76,11 +75,13 @@ bool IsCutPieceLine(std::string_view bytes) {
          bytes.find_first_not_of("0123456789 ") == std::string_view::npos;
 }
 
-// The record of name (without folder), if name is one: "SEQUENCE.STAMP",
+// The record of name (without folder), if name is one of the spool named
+// spool_name: spool_name + "." + "SEQUENCE.STAMP",
 // "SEQUENCE" for a spool left by an earlier process, or "STAMP" as earlier
 // versions named records (ordered before the others).
-std::optional<ReportSpool::Record> ParseRecordName(std::string_view name) {
-  const std::string prefix = std::string(kSpoolName) + ".";
+std::optional<ReportSpool::Record> ParseRecordName(std::string_view name,
+                                                   const std::string& spool_name) {
+  const std::string prefix = spool_name + ".";
   if (!name.starts_with(prefix)) return std::nullopt;
   const std::string_view rest = name.substr(prefix.size());
   ReportSpool::Record record;
@@ -98,16 +99,17 @@ std::optional<ReportSpool::Record> ParseRecordName(std::string_view name) {
   return record;
 }
 
-std::string RecordName(uint64_t sequence, const std::optional<LocalTime>& t) {
+std::string RecordName(const std::string& spool_name, uint64_t sequence,
+                       const std::optional<LocalTime>& t) {
   char number[32];
   std::snprintf(number, sizeof number, "%010llu", static_cast<unsigned long long>(sequence));
-  return std::string(kSpoolName) + "." + number + (t ? "." + Stamp(*t) : "");
+  return spool_name + "." + number + (t ? "." + Stamp(*t) : "");
 }
 
 }  // namespace
 
-ReportSpool::ReportSpool(const std::string& folder)
-    : folder_(folder), path_(JoinPath(folder, kSpoolName)) {}
+ReportSpool::ReportSpool(const std::string& folder, const std::string& stem)
+    : folder_(folder), name_(stem + ".spool"), path_(JoinPath(folder, name_)) {}
 
 void ReportSpool::Append(const std::string& text, const LocalTime& t) {
   if (broken_ || blocked_ || text.empty()) return;
@@ -147,7 +149,7 @@ void ReportSpool::EndFiling(const Record& record) {
 std::vector<ReportSpool::Record> ReportSpool::Leftovers() {
   std::vector<Record> records;
   for (const std::string& name : FileNames(folder_)) {
-    if (std::optional<Record> record = ParseRecordName(name)) {
+    if (std::optional<Record> record = ParseRecordName(name, name_)) {
       record->path = JoinPath(folder_, name);
       next_sequence_ = std::max(next_sequence_, record->sequence + 1);
       records.push_back(*record);
@@ -212,7 +214,7 @@ void ReportSpool::Fail(const std::string& what, const std::string& error) {
 bool ReportSpool::MoveToRecord(Record* record, std::string* error) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     record->sequence = next_sequence_++;
-    record->path = JoinPath(folder_, RecordName(record->sequence, record->t));
+    record->path = JoinPath(folder_, RecordName(name_, record->sequence, record->t));
     if (RenameWithoutReplacing(path_, record->path, error)) return true;
     if (!FileExists(record->path)) break;
   }

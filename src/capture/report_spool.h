@@ -48,8 +48,9 @@ class ReportSpool {
     std::optional<LocalTime> last_received;
   };
 
-  // The spool in folder; nothing is touched until the first call.
-  explicit ReportSpool(const std::string& folder);
+  // The spool stem + ".spool" in folder; nothing is touched until the first
+  // call.
+  ReportSpool(const std::string& folder, const std::string& stem);
   ReportSpool(const ReportSpool&) = delete;
   ReportSpool& operator=(const ReportSpool&) = delete;
 
@@ -87,6 +88,7 @@ class ReportSpool {
   bool MoveToRecord(Record* record, std::string* error);
 
   const std::string folder_;
+  const std::string name_;
   const std::string path_;
   uint64_t next_sequence_ = 1;
   bool held_ = false;      // the spool file holds this report's bytes

@@ -7,15 +7,13 @@
 #include <limits>
 
 #include "output/service_log.h"
-#include "platform/defaults.h"
 #include "platform/file_system.h"
+#include "util/instance_name.h"
 #include "util/numbered_error.h"
 #include "util/trim.h"
 
 namespace {
 
-constexpr char kCommonFileName[] = "QuellorService.ini";
-constexpr char kFallbackFolderName[] = "Data";
 constexpr int kErrPathFileAccess = 75;
 
 // Advances past digits; true when at least one was there.
@@ -62,10 +60,11 @@ int32_t DefaultNumber(const Setting& setting) {
 
 }  // namespace
 
-SettingsFile ChooseSettingsFile(const std::string& folder, const std::string& machine_name) {
-  const std::string per_machine = JoinPath(folder, machine_name + ".ini");
+SettingsFile ChooseSettingsFile(const std::string& folder, const std::string& machine_name,
+                                const std::string& instance) {
+  const std::string per_machine = JoinPath(folder, ForInstance(machine_name, instance) + ".ini");
   if (FileExists(per_machine)) return {per_machine, true};
-  const std::string common = JoinPath(folder, kCommonFileName);
+  const std::string common = JoinPath(folder, ForInstance(kProgramFileStem, instance) + ".ini");
   return {common, FileExists(common)};
 }
 
@@ -108,9 +107,8 @@ bool IsVisibleValue(const std::string& text) {
   return lower == "true" || lower == "1" || lower == "yes";
 }
 
-std::string ResolveDataFolder(const std::string& configured, const std::string& state_folder) {
+std::string ResolveDataFolder(const std::string& configured, const std::string& fallback) {
   if (FolderExists(configured)) return configured;
-  const std::string fallback = JoinPath(state_folder, kFallbackFolderName);
   if (!FolderExists(fallback) && !CreateFolder(fallback, nullptr)) {
     throw NumberedError(kErrPathFileAccess, "Path/File access error");
   }
@@ -121,7 +119,7 @@ std::string ResolveDataFolder(const std::string& configured, const std::string& 
 
 std::string SettingsReader::Text(const Setting& setting) const {
   const std::string default_value =
-      setting.default_value ? setting.default_value : DefaultDataFolder();
+      setting.default_value ? setting.default_value : default_data_folder_;
   return ini_.GetProfile(kSettingsSection, setting.key, default_value, path_);
 }
 

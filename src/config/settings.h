@@ -35,10 +35,14 @@ inline constexpr Setting kCommPort{"CommPort", "1", 1};
 inline constexpr Setting kCommDevice{"CommDevice", ""};  // names the device instead of CommPort
 inline constexpr Setting kSilenceAlarmMinutes{"SilenceAlarmMinutes", "0", 0};
 inline constexpr Setting kMinFreeMegabytes{"MinFreeMegabytes", "100", 0};
+// For CommDevice=tcp-listen:...: the peers that may print, and the minutes
+// after which a silent connection is closed.
+inline constexpr Setting kAllowFrom{"AllowFrom", ""};
+inline constexpr Setting kConnectionIdleMinutes{"ConnectionIdleMinutes", "10", 1, 1440};
 inline constexpr Setting kSettingsTable[] = {
     kDataFolder,          kMinimumLineLength,     kMaximumLineLength, kVisible,
     kSerialSettings,      kEndOfFileTimeInterval, kCommPort,          kCommDevice,
-    kSilenceAlarmMinutes, kMinFreeMegabytes};
+    kSilenceAlarmMinutes, kMinFreeMegabytes,      kAllowFrom,         kConnectionIdleMinutes};
 
 // The settings file in folder: the per-machine file, else the common one;
 // found is false when neither exists (path is then the common one, and every
@@ -47,7 +51,9 @@ struct SettingsFile {
   std::string path;
   bool found = false;
 };
-SettingsFile ChooseSettingsFile(const std::string& folder, const std::string& machine_name);
+// An instance's files carry its name: MACHINE_NAME.ini, QuellorService_NAME.ini.
+SettingsFile ChooseSettingsFile(const std::string& folder, const std::string& machine_name,
+                                const std::string& instance);
 
 // The value of a numeric text: the whole text apart from surrounding blanks
 // is a decimal number (optional sign, digits with optional point and
@@ -70,17 +76,19 @@ int16_t ToPortNumber(int32_t value);
 bool IsVisibleValue(const std::string& text);
 
 // The data folder to use: configured when it names an existing folder, else
-// the "Data" folder in state_folder, created when missing, after logging
+// the fallback folder, created when missing, after logging
 // "Directory <configured> not found. Defaulting to <fallback>". Raises a
 // numbered error when the fallback cannot be created.
-std::string ResolveDataFolder(const std::string& configured, const std::string& state_folder);
+std::string ResolveDataFolder(const std::string& configured, const std::string& fallback);
 
 // The settings file as start-up reads it: each key through GetProfile with
 // its default from the table. Numbers are whole numbers as ToWholeNumber
 // makes them; the readings differ in what falls back to what.
 class SettingsReader {
  public:
-  explicit SettingsReader(std::string path) : path_(std::move(path)) {}
+  // default_data_folder is DataFolder's default.
+  SettingsReader(std::string path, std::string default_data_folder)
+      : path_(std::move(path)), default_data_folder_(std::move(default_data_folder)) {}
 
   // The value of setting, or its default when the file or key is missing.
   std::string Text(const Setting& setting) const;
@@ -101,6 +109,7 @@ class SettingsReader {
  private:
   IniReadWriter ini_;
   std::string path_;
+  std::string default_data_folder_;
 };
 
 #endif  // QUELLOR_CONFIG_SETTINGS_H_

@@ -156,35 +156,44 @@ class SettingsFileTest : public ::testing::Test {
 TEST_F(SettingsFileTest, PerMachineFileWinsOverCommonFile) {
   WriteBytes(program_ / "PLANT07.ini", "");
   WriteBytes(program_ / "QuellorService.ini", "");
-  const SettingsFile file = ChooseSettingsFile(program_.path(), "PLANT07");
+  const SettingsFile file = ChooseSettingsFile(program_.path(), "PLANT07", "");
   EXPECT_EQ(file.path, program_ / "PLANT07.ini");
   EXPECT_TRUE(file.found);
 }
 
 TEST_F(SettingsFileTest, CommonFileWhenNoPerMachineFile) {
   WriteBytes(program_ / "QuellorService.ini", "");
-  const SettingsFile file = ChooseSettingsFile(program_.path(), "PLANT07");
+  const SettingsFile file = ChooseSettingsFile(program_.path(), "PLANT07", "");
   EXPECT_EQ(file.path, program_ / "QuellorService.ini");
   EXPECT_TRUE(file.found);
 }
 
 TEST_F(SettingsFileTest, NeitherFileKeepsCommonPath) {
   std::filesystem::create_directory(program_ / "PLANT07.ini");  // a folder is no file
-  const SettingsFile file = ChooseSettingsFile(program_.path(), "PLANT07");
+  const SettingsFile file = ChooseSettingsFile(program_.path(), "PLANT07", "");
   EXPECT_EQ(file.path, program_ / "QuellorService.ini");
   EXPECT_FALSE(file.found);
 }
 
+TEST_F(SettingsFileTest, AnInstanceReadsOnlyItsOwnFiles) {
+  WriteBytes(program_ / "PLANT07.ini", "");
+  WriteBytes(program_ / "QuellorService.ini", "");
+  EXPECT_EQ(ChooseSettingsFile(program_.path(), "PLANT07", "B").path,
+            program_ / "QuellorService_B.ini");
+  WriteBytes(program_ / "PLANT07_B.ini", "");
+  EXPECT_EQ(ChooseSettingsFile(program_.path(), "PLANT07", "B").path, program_ / "PLANT07_B.ini");
+}
+
 TEST_F(SettingsFileTest, ExistingDataFolderIsKeptAsWritten) {
   std::filesystem::create_directory(program_ / "reports");
-  EXPECT_EQ(ResolveDataFolder(program_ / "reports", program_.path()), program_ / "reports");
+  EXPECT_EQ(ResolveDataFolder(program_ / "reports", program_ / "Data"), program_ / "reports");
   EXPECT_EQ(log_.Text(), "");
 }
 
 TEST_F(SettingsFileTest, MissingDataFolderFallsBackAndLogs) {
   const std::string fallback = program_ / "Data";
   for (const std::string& configured : {program_ / "missing", std::string()}) {
-    EXPECT_EQ(ResolveDataFolder(configured, program_.path()), fallback);
+    EXPECT_EQ(ResolveDataFolder(configured, fallback), fallback);
     EXPECT_TRUE(FolderExists(fallback));
     EXPECT_FALSE(FolderExists(program_ / "missing"));  // never created
   }
@@ -197,12 +206,12 @@ TEST_F(SettingsFileTest, MissingDataFolderFallsBackAndLogs) {
 
 TEST_F(SettingsFileTest, DataFolderNamingAFileCountsAsMissing) {
   WriteBytes(program_ / "file", "x");
-  EXPECT_EQ(ResolveDataFolder(program_ / "file", program_.path()), program_ / "Data");
+  EXPECT_EQ(ResolveDataFolder(program_ / "file", program_ / "Data"), program_ / "Data");
 }
 
 TEST_F(SettingsFileTest, FallbackThatCannotBeCreatedIsAnError) {
   WriteBytes(program_ / "Data", "a file in the way");
-  EXPECT_THROW(ResolveDataFolder(program_ / "missing", program_.path()), NumberedError);
+  EXPECT_THROW(ResolveDataFolder(program_ / "missing", program_ / "Data"), NumberedError);
   EXPECT_EQ(log_.Text(), "");
 }
 

@@ -2,6 +2,7 @@
 
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
+#include "util/instance_name.h"
 
 namespace {
 
@@ -9,6 +10,7 @@ namespace {
 // setters' callers keep them alive for as long as they stay set.
 struct LogTarget {
   std::string folder;
+  std::string file_name = "QuellorService.log";
   const Clock* clock = nullptr;
   SystemLog* system_log = nullptr;
   bool file_failing = false;  // the last line did not reach the file
@@ -36,8 +38,9 @@ void PassOn(LogTarget& target, LogSeverity severity, const std::string& message,
 
 }  // namespace
 
-void SetLogTarget(const std::string& folder, const Clock& clock) {
+void SetLogTarget(const std::string& folder, const Clock& clock, const std::string& instance) {
   Target().folder = folder;
+  Target().file_name = ForInstance(kProgramFileStem, instance) + ".log";
   Target().clock = &clock;
 }
 
@@ -53,7 +56,7 @@ void WriteLog(const std::string& message, LogSeverity severity) {
     line.reserve(line.size() + message.size() + 2);
     line += message;
     line += "\r\n";
-    const std::string path = JoinPath(target.folder, "QuellorService.log");
+    const std::string path = JoinPath(target.folder, target.file_name);
     std::string error;
     const bool in_file = AppendToFile(path, line, &error);
     if (target.system_log != nullptr) {

@@ -8,17 +8,17 @@
 #include "platform/system_log.h"
 #include "util/numbered_error.h"
 
-// Appends "dd-mmm-yyyy hh:nn:ss  " + message + CR LF to QuellorService.log in
-// the log folder, opening and closing the file on every call, and passes the
-// message with its severity to the system log, if one is set. Never fails
-// towards its caller. When the file cannot be written, the system log is
-// told so once (until the file takes a line again), and it then holds the
-// only record of the lines.
+// Appends "dd-mmm-yyyy hh:nn:ss  " + message + CR LF to QuellorService.log
+// (QuellorService_NAME.log for instance NAME) in the log folder, opening and closing the file on
+// every call, and passes the message with its severity to the system log, if one is set. Never
+// fails towards its caller. When the file cannot be written, the system log is told so once (until
+// the file takes a line again), and it then holds the only record of the lines.
 void WriteLog(const std::string& message, LogSeverity severity = LogSeverity::kInformation);
 
 // Where WriteLog writes and whose clock stamps it: the program folder and the
-// system clock unless changed (tests point it elsewhere).
-void SetLogTarget(const std::string& folder, const Clock& clock);
+// system clock unless changed (tests point it elsewhere), and the instance
+// whose log it is.
+void SetLogTarget(const std::string& folder, const Clock& clock, const std::string& instance = "");
 
 // Where WriteLog passes every line besides the file; not owned, nullptr for
 // nowhere (the start). The caller keeps it alive while it is set.

@@ -2,6 +2,7 @@
 #define QUELLOR_PLATFORM_FILE_SYSTEM_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -134,6 +135,17 @@ bool SyncFile(const std::string& path, std::string* error);
 std::vector<std::string> FileNames(const std::string& folder);
 
 // The bytes free for this process on the volume that holds path.
+// A file held locked by this process until the object goes.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+// Creates path when missing and locks it against every other process;
+// nullptr, with *error saying why, when another process holds it or it
+// cannot be made. A process that ends, however, lets its lock go.
+std::unique_ptr<FileLock> LockFileExclusively(const std::string& path, std::string* error);
+
 bool FreeBytes(const std::string& path, uint64_t* bytes, std::string* error);
 
 #endif  // QUELLOR_PLATFORM_FILE_SYSTEM_H_

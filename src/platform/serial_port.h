@@ -13,6 +13,15 @@ class SerialPort {
  public:
   // CommEvent code: received characters are waiting.
   static constexpr int16_t kEvReceive = 2;
+  // CommEvent code: the input's sender ended its job (a network printer's
+  // connection closed): what Input gives now is the job's last text.
+  static constexpr int16_t kEvEOF = 7;
+
+  // How a network device (see ParseNetworkDevice) takes its peers.
+  struct NetworkOptions {
+    std::string allow_from;     // the addresses that may print (PeerFilter)
+    int32_t idle_minutes = 10;  // a silent connection is closed after this
+  };
 
   virtual ~SerialPort() = default;
 
@@ -31,6 +40,9 @@ class SerialPort {
   // A device path that replaces the one CommPort names (a by-id link, a pty);
   // empty returns to CommPort's device. Takes effect at the next open.
   virtual void SetDevicePath(const std::string& path) = 0;
+
+  // Applies at the next open; a serial device ignores them.
+  virtual void SetNetworkOptions(const NetworkOptions& options) = 0;
 
   // Opens with the current port and settings, or closes.
   virtual void SetPortOpen(bool open) = 0;
@@ -53,8 +65,8 @@ class SerialPort {
   // open until closed; reopening reads again. Does nothing when closed.
   virtual void StopReading() = 0;
 
-  // The code of the event being reported: kEvReceive, or above 1000 for a
-  // communication error.
+  // The code of the event being reported: kEvReceive, kEvEOF, or above 1000
+  // for a communication error.
   virtual int16_t CommEvent() const = 0;
 
   // Raised on the loop thread, one event at a time, while characters wait.

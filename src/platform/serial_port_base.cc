@@ -44,6 +44,11 @@ void SerialPortBase::RaiseReceive() {
   if (on_comm_) on_comm_();
 }
 
+void SerialPortBase::RaiseEndOfJob() {
+  event_ = kEvEOF;
+  if (on_comm_) on_comm_();
+}
+
 void SerialPortBase::Open() {
   const SerialSettings line = ParseSerialSettings(settings_);
   OpenDevice(DevicePath());

@@ -32,6 +32,7 @@ class SerialPortBase : public SerialPort {
   void SetCommPort(int16_t port) final;
   int16_t CommPort() const final { return port_; }
   void SetDevicePath(const std::string& path) final { device_path_ = path; }
+  void SetNetworkOptions(const NetworkOptions& options) final { network_options_ = options; }
   // Opening raises OpenDevice's or ApplyLine's error and leaves the port
   // closed; asking for the state the port is in does nothing.
   void SetPortOpen(bool open) final;
@@ -70,6 +71,11 @@ class SerialPortBase : public SerialPort {
   // Reports that received characters wait: CommEvent becomes kEvReceive and
   // OnComm is raised.
   void RaiseReceive();
+  // Reports that a network sender ended its job: CommEvent becomes kEvEOF
+  // and OnComm is raised.
+  void RaiseEndOfJob();
+
+  const NetworkOptions& network_options() const { return network_options_; }
 
  private:
   void Open();
@@ -78,6 +84,7 @@ class SerialPortBase : public SerialPort {
   int16_t port_ = 1;
   std::string device_path_;
   int16_t event_ = 0;
+  NetworkOptions network_options_;
   std::function<void()> on_comm_;
 };
 

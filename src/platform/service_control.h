@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "util/instance_name.h"
+
 // What the service manager's requests become: events on the loop thread, one
 // at a time. Success comes in false; the handler sets it true to accept.
 class ServiceEvents {
@@ -37,7 +39,7 @@ class ServiceEvents {
 using LogSink = std::function<void(const std::string& line)>;
 
 // The service control component (`NTService1`). Service name "Quellor",
-// display name "Quellor Service".
+// display name "Quellor Service", for the plain instance.
 class ServiceControl {
  public:
   static constexpr const char* kServiceName = "Quellor";
@@ -46,6 +48,10 @@ class ServiceControl {
   static constexpr int32_t kAcceptPauseContinue = 2;
 
   virtual ~ServiceControl() = default;
+
+  // The capture instance this process is (see DisplayNameFor): set before
+  // installing, uninstalling or RunService; "" (the default) is the plain one.
+  virtual void SetInstance(const std::string& instance) = 0;
 
   // Set before installing; read by the start-up error handler: true shows a
   // message box and ends, false logs.
@@ -60,7 +66,7 @@ class ServiceControl {
   virtual void SaveServiceSetting(const std::string& section, const std::string& key,
                                   const std::string& value) = 0;
 
-  // The name put before the install and uninstall messages.
+  // The name put before the install and uninstall messages: the display name.
   virtual std::string ServiceTitle() const = 0;
 
   // Run when started by hand, without the service manager.
@@ -93,5 +99,16 @@ class ServiceControl {
   // where the manager shows none.
   virtual void SetStatusText(const std::string& text) = 0;
 };
+
+// The service name and display name of a capture instance: "Quellor" and
+// "Quellor Service" for the plain one (instance ""), "Quellor_NAME" and
+// "Quellor Service (NAME)" for instance NAME.
+inline std::string ServiceNameFor(const std::string& instance) {
+  return ForInstance(ServiceControl::kServiceName, instance);
+}
+inline std::string DisplayNameFor(const std::string& instance) {
+  return instance.empty() ? ServiceControl::kDisplayName
+                          : std::string(ServiceControl::kDisplayName) + " (" + instance + ")";
+}
 
 #endif  // QUELLOR_PLATFORM_SERVICE_CONTROL_H_

@@ -14,8 +14,8 @@ class ServiceControlBase : public ServiceControl {
  public:
   void SetInteractive(bool interactive) final { interactive_ = interactive; }
   bool Interactive() const final { return interactive_; }
-  // The display name, "Quellor Service".
-  std::string ServiceTitle() const final { return kDisplayName; }
+  void SetInstance(const std::string& instance) final { instance_ = instance; }
+  std::string ServiceTitle() const final { return DisplayNameFor(instance_); }
   void SetDebugMode(bool debug) final { debug_mode_ = debug; }
   void SetAcceptedControls(int32_t controls) final { accepted_controls_ = controls; }
   void SetEvents(ServiceEvents* events) final { events_ = events; }
@@ -31,11 +31,13 @@ class ServiceControlBase : public ServiceControl {
   // Where the events go; null until frmMain is there.
   ServiceEvents* events() const { return events_; }
   bool debug_mode() const { return debug_mode_; }
+  const std::string& instance() const { return instance_; }
   int32_t accepted_controls() const { return accepted_controls_; }
 
  private:
   ServiceEvents* events_ = nullptr;
   LogSink log_;
+  std::string instance_;
   // Only -install sets it: a normal start, from a terminal too, logs its
   // errors and takes the service's own retry paths.
   bool interactive_ = false;

@@ -7,7 +7,11 @@
 #include "config/settings.h"
 #include "output/service_log.h"
 #include "output/text_helpers.h"
+#include "platform/defaults.h"
+#include "platform/file_system.h"
+#include "service/command_line.h"
 #include "service/frm_main.h"
+#include "util/instance_name.h"
 #include "util/numbered_error.h"
 
 namespace {
@@ -19,8 +23,11 @@ constexpr int kTextInputMode = 0;
 }  // namespace
 
 void frmMain::Form_Load(const std::string& command_line) {
+  const CommandLine parsed = ParseCommandLine(command_line);
+  instance_ = parsed.instance;
+  NTService1.SetInstance(instance_);
   try {
-    if (command_line == "-install") {
+    if (parsed.action == CommandLine::Action::kInstall) {
       NTService1.SetInteractive(true);
       const bool installed = NTService1.InstallService();
       if (installed) NTService1.SaveServiceSetting("Parameters", "TimerInterval", "10000");
@@ -29,16 +36,16 @@ void frmMain::Form_Load(const std::string& command_line) {
       EndProgram(installed ? 0 : kExitFailure);
       return;
     }
-    if (command_line == "-uninstall") {
+    if (parsed.action == CommandLine::Action::kUninstall) {
       const bool removed = NTService1.UninstallService();
       display_.ShowMessage(NTService1.ServiceTitle() +
                            (removed ? " uninstalled successfully" : " failed to uninstall"));
       EndProgram(removed ? 0 : kExitFailure);
       return;
     }
-    if (command_line == "-debug") {
+    if (parsed.action == CommandLine::Action::kDebug) {
       NTService1.SetDebugMode(true);
-    } else if (!command_line.empty()) {
+    } else if (parsed.action == CommandLine::Action::kInvalid) {
       display_.ShowMessage("Invalid command option");
       EndProgram(kExitInvalidOption);
       return;
@@ -67,10 +74,10 @@ void frmMain::NormalStart() {
 }
 
 SettingsReader frmMain::OpenSettings() {
-  const SettingsFile file = ChooseSettingsFile(settings_folder_, machine_name_);
+  const SettingsFile file = ChooseSettingsFile(settings_folder_, machine_name_, instance_);
   if (!file.found) WriteLog("INI file not found - defaults will be used", LogSeverity::kWarning);
   WriteLog("Quellor Service started");
-  return SettingsReader(file.path);
+  return SettingsReader(file.path, ForInstance(DefaultDataFolder(), instance_));
 }
 
 void frmMain::ApplySettings(const SettingsReader& settings) {
@@ -95,6 +102,7 @@ void frmMain::ApplyPortSettings(const SettingsReader& settings) {
   if (const auto port = settings.Bounded(kCommPort)) comPort.SetCommPort(ToPortNumber(*port));
   const std::string device = settings.Text(kCommDevice);
   if (!device.empty()) comPort.SetDevicePath(device);
+  comPort.SetNetworkOptions({settings.Text(kAllowFrom), settings.Count(kConnectionIdleMinutes)});
 }
 
 void frmMain::StartService() {
@@ -108,7 +116,8 @@ void frmMain::SettleDataFolder(const std::string& configured) {
   // The configured text stands until the fallback exists: a fallback that
   // cannot be created raises and leaves it in place.
   data_folder_ = configured;
-  data_folder_ = ResolveDataFolder(configured, state_folder_);
+  data_folder_ =
+      ResolveDataFolder(configured, JoinPath(state_folder_, ForInstance("Data", instance_)));
 }
 
 void frmMain::HandleStartupError(int number, const std::string& description) {

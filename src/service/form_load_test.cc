@@ -94,8 +94,9 @@ TEST_F(FormLoadTest, UninstallReportsItsOutcome) {
 }
 
 TEST_F(FormLoadTest, OtherArgumentsAreRefused) {
-  for (const char* argument : {"-INSTALL", "install", "-install now", "-Debug", "-debug x",
-                               " -debug", "/uninstall", "-"}) {
+  for (const char* argument :
+       {"-INSTALL", "install", "-install a b", "-Debug", "-debug x/y", "/uninstall", "-",
+        "-instance", "-install a.b", "-install 123456789012345678901234567890123"}) {
     const auto window = LoadFresh("", argument);
     EXPECT_EQ(window->display.messages(), Lines{"Invalid command option"}) << argument;
     EXPECT_TRUE(window->service.calls().empty()) << argument;
@@ -104,6 +105,16 @@ TEST_F(FormLoadTest, OtherArgumentsAreRefused) {
     EXPECT_NE(window->form->ExitCode(), 0) << argument;
   }
   EXPECT_EQ(Log(), "");
+}
+
+TEST_F(FormLoadTest, AnInstanceHasItsOwnServiceAndFiles) {
+  const auto installed = LoadFresh("", "-install Unit_2");
+  EXPECT_EQ(installed->display.messages(),
+            Lines{"Quellor Service (Unit_2) installed successfully"});
+  WriteBytes(program_ / "QuellorService_Unit_2.ini", "[Quellor Service]\r\nCommPort=4\r\n");
+  const auto running = LoadFresh("CommPort=3\r\n", "-instance Unit_2");
+  EXPECT_EQ(running->port.CommPort(), 4);
+  EXPECT_EQ(running->form->DataFolder(), program_ / "Data_Unit_2");
 }
 
 TEST_F(FormLoadTest, DebugRunsTheWholeStartInDebugMode) {

@@ -82,7 +82,8 @@ class frmMain : public ServiceEvents {
   // ---- Capture (capture/) ----
 
   // Received characters: appends what waits in the port to the capture
-  // buffer and restarts tmrEOF's countdown; other port events are ignored.
+  // buffer and restarts tmrEOF's countdown; a network job's end (kEvEOF)
+  // files what was gathered at once; other port events are ignored.
   // Errors are logged ("ReadInput: ") and the capture goes on.
   void comPort_OnComm();
   // The silence after a report: appends what still waits, then files the
@@ -111,6 +112,10 @@ class frmMain : public ServiceEvents {
   void EndProgram(int exit_code);
 
   void ReadInput();
+  void EndOfJob();
+  // Gathers what waits and files the buffer when it holds anything; errors
+  // of the gathering are logged under where.
+  void FileGathered(const std::string& where);
   void CutReport();
   void ShutDown();
   // capture/ helpers: the capture buffer (made on first use), the port's
@@ -178,6 +183,7 @@ class frmMain : public ServiceEvents {
   const std::string settings_folder_;
   const std::string state_folder_;
   const std::string machine_name_;
+  std::string instance_;  // the command line's instance name; "" the plain one
 
   std::unique_ptr<Timer> tmrEOF;
   std::unique_ptr<Timer> tmr1sec;

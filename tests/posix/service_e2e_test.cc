@@ -1,8 +1,10 @@
 // The built executable, run from a temporary program folder, capturing from a
 // pseudo-terminal and driven by signals as systemd would drive it.
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
@@ -259,6 +261,35 @@ class ServiceE2eTest : public ::testing::Test {
     EXPECT_EQ(IndexEntries(), pages);
   }
 
+  // A free loopback TCP port: bound and let go at once.
+  static int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    close(fd);
+    return ntohs(address.sin_port);
+  }
+  // A connection from the loopback address from to port; -1 when refused.
+  static int Connect(int port, const char* from = "127.0.0.1") {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &address.sin_addr);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    close(fd);
+    return -1;
+  }
+  static void Send(int fd, const std::string& bytes) {
+    ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+  }
+
   std::string Output() const { return ReadBytes(output_); }
 
   TempFolder program_;
@@ -477,9 +508,162 @@ TEST_F(ServiceE2eTest, InstallAndUninstallUseTheUnitFolder) {
   EXPECT_FALSE(fs::exists(program_ / "QuellorService.log"));
 }
 
+// Two instances side by side, each with its own settings, port, log and
+// data folder; a second process of one of them ends at once, saying why.
+TEST_F(ServiceE2eTest, TwoInstancesCaptureTwoPortsIntoTheirOwnFolders) {
+  Pty other;
+  std::map<std::string, pid_t> pids;
+  for (const auto& [name, pty] :
+       {std::pair<std::string, const Pty*>{"A", pty_.get()}, {"B", &other}}) {
+    fs::create_directory(reports_ + name);
+    WriteBytes(program_ / ("QuellorService_" + name + ".ini"),
+               "[Quellor Service]\r\nDataFolder=" + reports_ + name +
+                   "\r\nEndOfFileTimeInterval=500\r\nCommDevice=" + pty->slave_path() + "\r\n");
+    pids[name] = Start({"-instance", name});
+  }
+  ASSERT_TRUE(WaitFor([&] { return Capturing(pids["A"]); }));
+  EXPECT_EQ(RunToEnd({"-debug", "A"}), 1);
+  EXPECT_NE(Output().find("Quellor Service (A) runs already in another process"), std::string::npos)
+      << Output();
+  pty_->Write(Journal("PROCESS ALARM JOURNAL", 1));
+  other.Write(Journal("SYSTEM ERROR JOURNAL", 2));
+  const auto filed = [](const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      if (entry.path().extension() == ".htm")
+        names.insert(entry.path().filename().string().substr(0, 6));
+    }
+    return names;
+  };
+  ASSERT_TRUE(WaitFor(
+      [&] { return filed(reports_ + "A").size() == 1 && filed(reports_ + "B").size() == 1; }));
+  EXPECT_EQ(filed(reports_ + "A"), std::set<std::string>{"Proces"});
+  EXPECT_EQ(filed(reports_ + "B"), std::set<std::string>{"System"});
+  for (const auto& [name, pid] : pids) {
+    kill(pid, SIGTERM);
+    EXPECT_EQ(ExitStatus(pid), 0);
+    EXPECT_NE(ReadBytes(program_ / ("QuellorService_" + name + ".log")).find("Service stopped"),
+              std::string::npos);
+  }
+  EXPECT_FALSE(fs::exists(program_ / "QuellorService.log"));
+}
+
+TEST_F(ServiceE2eTest, InstanceInstallsTheTemplateUnitOnceForAll) {
+  const std::string units = program_ / "units";
+  fs::create_directory(units);
+  const Lines environment = {"QUELLOR_SYSTEMD_DIR=" + units};
+  EXPECT_EQ(RunToEnd({"-install", "A"}, environment), 0);
+  EXPECT_EQ(Output(), "Quellor Service (A) installed successfully\n");
+  EXPECT_EQ(RunToEnd({"-install", "B"}, environment), 0);
+  const std::string unit = ReadBytes(units + "/quellor@.service");
+  for (const std::string& line :
+       Lines{"Description=Quellor Service (%i)", "ExecStart=\"" + exe_ + "\" -instance %i",
+             "StateDirectory=quellor quellor/reports_%i"}) {
+    EXPECT_NE(unit.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << unit;
+  }
+  EXPECT_TRUE(fs::exists(units + "/quellor@B.service.d/parameters.conf"));
+  EXPECT_NE(RunToEnd({"-install", "A"}, environment), 0);
+  EXPECT_EQ(RunToEnd({"-uninstall", "A"}, environment), 0);
+  EXPECT_TRUE(fs::exists(units + "/quellor@.service"));
+  EXPECT_EQ(RunToEnd({"-uninstall", "B"}, environment), 0);
+  EXPECT_EQ(Output(), "Quellor Service (B) uninstalled successfully\n");
+  EXPECT_TRUE(fs::is_empty(units));
+}
+
+// Three jobs as a control system prints them: two back to back, each ended
+// by its connection's close, and one left open that the silence ends.
+TEST_F(ServiceE2eTest, ListenerFilesEachJobAtItsCloseOrSilence) {
+  const int port = FreePort();
+  WriteSettings("EndOfFileTimeInterval=1000\r\nCommDevice=tcp-listen:" + std::to_string(port) +
+                "\r\nAllowFrom=127.0.0.1\r\n");
+  const pid_t pid = Start({});
+  int job = -1;
+  ASSERT_TRUE(WaitFor([&] { return (job = Connect(port)) >= 0; }));
+  Send(job, Journal("PROCESS ALARM JOURNAL", 1));
+  close(job);
+  job = Connect(port);
+  Send(job, Journal("SYSTEM ERROR JOURNAL", 2));
+  close(job);
+  ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 2; }));
+  job = Connect(port);
+  Send(job, Journal("OPERATOR MESSAGE JOURNAL", 3));
+  ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 3; }));
+
+  close(job);
+
+  // A peer AllowFrom leaves out is closed at once and logged once a minute.
+  for (int i = 0; i < 2; ++i) {
+    const int refused = Connect(port, "127.0.0.2");
+    const timeval patience = {5, 0};
+    setsockopt(refused, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    char byte;
+    EXPECT_EQ(recv(refused, &byte, 1, 0), 0);
+    close(refused);
+  }
+  kill(pid, SIGTERM);
+  EXPECT_EQ(ExitStatus(pid), 0);
+  const Lines lines = LogLines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) {
+                            return line.starts_with("Refused a connection from 127.0.0.2");
+                          }),
+            1);
+  EXPECT_EQ(Reports(".xml").size(), 3u);
+}
+
+// A serial device server that drops its connection: the service connects
+// again and misses nothing sent before or after.
+TEST_F(ServiceE2eTest, DeviceServerConnectionLostAndRestoredLosesNoByte) {
+  const int port = FreePort();
+  const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int on = 1;
+  setsockopt(server, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(server, 1), 0);
+  const std::string device = "tcp:127.0.0.1:" + std::to_string(port);
+  WriteSettings("EndOfFileTimeInterval=1500\r\nCommDevice=" + device + "\r\n");
+  const pid_t pid = Start({});
+  int line = accept(server, nullptr, nullptr);
+  ASSERT_GE(line, 0);
+  const std::string first = Journal("PROCESS ALARM JOURNAL", 1);
+  Send(line, first.substr(0, 40));
+  Send(line, first.substr(40));
+  close(line);
+  ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 1; }));
+  line = accept(server, nullptr, nullptr);
+  ASSERT_GE(line, 0);
+  ASSERT_TRUE(WaitFor([&] { return Logged("Port reopened: " + device); }));
+  const std::string second = Journal("SYSTEM ERROR JOURNAL", 2);
+  Send(line, second);
+  ASSERT_TRUE(WaitFor([&] { return Reports(".xml").size() == 2; }));
+  close(line);
+  close(server);
+  kill(pid, SIGTERM);
+  EXPECT_EQ(ExitStatus(pid), 0);
+  EXPECT_TRUE(LogLines()[1].starts_with("Port lost: Error reading " + device)) << LogLines()[1];
+  std::set<std::string> pages;
+  for (const auto& entry : fs::recursive_directory_iterator(reports_)) {
+    if (entry.path().extension() == ".htm") pages.insert(ReadBytes(entry.path()));
+  }
+  const auto page = [](const std::string& title, const std::string& text) {
+    std::string escaped = text;
+    for (size_t at; (at = escaped.find('<')) != std::string::npos;) escaped.replace(at, 1, "&lt;");
+    return "<html><head><title>" + title + "</title></head><body><pre>" + escaped +
+           "</pre></body></html>\r\n";
+  };
+  EXPECT_EQ(pages, (std::set<std::string>{page("ProcessAlarmJournal", first),
+                                          page("SystemErrorJournal", second)}));
+}
+
 TEST_F(ServiceE2eTest, OtherOptionsAreRefused) {
-  for (const Lines& arguments : {Lines{"-INSTALL"}, Lines{"-install", "now"}, Lines{"debug"}}) {
-    EXPECT_EQ(RunToEnd(arguments), 2) << arguments[0];
+  for (const Lines& arguments :
+       {Lines{"-INSTALL"}, Lines{"-install", "now", "later"}, Lines{"debug"}}) {
+    // A unit folder of its own, should an option be taken after all.
+    EXPECT_EQ(RunToEnd(arguments, {"QUELLOR_SYSTEMD_DIR=" + program_.path()}), 2) << arguments[0];
     EXPECT_EQ(Output(), "Invalid command option\n") << arguments[0];
   }
   EXPECT_FALSE(fs::exists(program_ / "QuellorService.log"));

@@ -67,6 +67,7 @@ class FakeSerialPort : public SerialPort {
   void SetCommPort(int16_t port) override;
   int16_t CommPort() const override { return port_; }
   void SetDevicePath(const std::string& path) override { device_path_ = path; }
+  void SetNetworkOptions(const NetworkOptions& options) override { network_options_ = options; }
   // The path given, else "COM" and the port number.
   std::string DevicePath() const override;
   void SetPortOpen(bool open) override;
@@ -96,6 +97,7 @@ class FakeSerialPort : public SerialPort {
   const std::string& waiting() const { return waiting_; }
   int input_mode() const { return input_mode_; }
   const std::string& device_path() const { return device_path_; }
+  const NetworkOptions& network_options() const { return network_options_; }
   int input_calls() const { return input_calls_; }
 
  private:
@@ -103,6 +105,7 @@ class FakeSerialPort : public SerialPort {
   int input_mode_ = 1;
   int16_t port_ = 1;
   std::string device_path_;
+  NetworkOptions network_options_;
   bool open_ = false;
   int16_t event_ = 0;
   std::string waiting_;
@@ -158,7 +161,8 @@ class FakeServiceControl : public ServiceControl {
   bool UninstallService() override;
   void SaveServiceSetting(const std::string& section, const std::string& key,
                           const std::string& value) override;
-  std::string ServiceTitle() const override { return kDisplayName; }
+  void SetInstance(const std::string& instance) override { instance_ = instance; }
+  std::string ServiceTitle() const override { return DisplayNameFor(instance_); }
   void SetDebugMode(bool debug) override;
   void SetAcceptedControls(int32_t controls) override;
   bool RunService() override;
@@ -192,6 +196,7 @@ class FakeServiceControl : public ServiceControl {
   bool install_result_ = true;
   bool uninstall_result_ = true;
   ServiceEvents* events_ = nullptr;
+  std::string instance_;
   std::vector<std::string> calls_;
 };
 

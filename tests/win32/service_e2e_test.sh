@@ -4,7 +4,8 @@
 # pty) filed as .xml/.htm and indexed, pause/continue/control codes, the pty
 # closed and a fresh one linked as COM1, net
 # stop 50 ms after a report's last bytes, a start that fails on a bad setting,
-# Ctrl+C of a -debug run 50 ms after a report's last bytes, -uninstall.
+# Ctrl+C of a -debug run 50 ms after a report's last bytes, two instances
+# side by side on two ptys (a second process of one refused), -uninstall.
 # Usage: service_e2e_test.sh WINDOWS_BUILD_DIR
 # Uses $WINEPREFIX (created only when missing); every wait is bounded.
 set -uo pipefail
@@ -240,6 +241,49 @@ kill -KILL "$debug_pid" 2>/dev/null
 check "-debug: Ctrl+C 50 ms after a report's last bytes files it" \
   find "$data" -name '*.xml' -exec grep -q 'CTRL C AT 50 MS' {} +
 check "-debug: Ctrl+C logs 'Service stopped' last" test "$(log_lines | tail -n 1)" = 'Service stopped'
+
+# ---- Two instances at once, each on its own port into its own folder -------
+# Instance A on COM1, B on COM2: a second pty whose printer prints on a sign.
+python3 -c 'import os, pty, sys, time
+master, slave = pty.openpty()
+print(os.ttyname(slave), flush=True)
+while not os.path.exists(sys.argv[1]): time.sleep(0.05)
+os.write(master, b"SYSTEM ERROR JOURNAL\r\nINSTANCE B\r\n")
+time.sleep(120)' "$work/go-b" >"$work/pty-b" &
+second_printer=$!
+for ((i = 0; i < 50; i++)); do [[ -s $work/pty-b ]] && break; sleep 0.1; done
+ln -sfn "$(cat "$work/pty-b")" "$WINEPREFIX/dosdevices/com2"
+instance_pids=()
+for name in A B; do
+  mkdir -p "$work/data_$name"
+  printf '%s\r\n' '[Quellor Service]' "DataFolder=$(windows_path "$work/data_$name")" \
+    'EndOfFileTimeInterval=1000' "CommPort=$([[ $name == A ]] && echo 1 || echo 2)" \
+    >"$program/QuellorService_$name.ini"
+  wine "$program/QuellorService.exe" -debug "$name" >/dev/null 2>&1 &
+  instance_pids+=($!)
+done
+both_started() { grep -qs 'Quellor Service started' "$program/QuellorService_A.log" &&
+  grep -qs 'Quellor Service started' "$program/QuellorService_B.log"; }
+for ((i = 0; i < 100; i++)); do both_started && break; sleep 0.2; done
+sleep 1  # the ports open after the log lines
+output=$(timeout 60 wine "$program/QuellorService.exe" -debug A 2>&1 | tr -d '\r')
+check "a second process of instance A ends at once, saying why" \
+  grep -q 'Quellor Service (A) runs already in another process' <<<"$output"
+printf 'PROCESS ALARM JOURNAL\r\nINSTANCE A\r\n' >&7
+touch "$work/go-b"
+for ((i = 0; i < 100; i++)); do
+  [[ -n $(find "$work/data_A" "$work/data_B" -name '*.xml' ! -name dir.xml) ]] && sleep 2 && break
+  sleep 0.2
+done
+check "instance A files its journal in its own folder" \
+  test "$(find "$work/data_A" -name '*Journal_*.xml' -printf '%f\n' | cut -d_ -f1)" = ProcessAlarmJournal
+check "instance B files its journal in its own folder" \
+  test "$(find "$work/data_B" -name '*Journal_*.xml' -printf '%f\n' | cut -d_ -f1)" = SystemErrorJournal
+kill -INT "${instance_pids[@]}"
+for ((i = 0; i < 50; i++)); do kill -0 "${instance_pids[@]}" 2>/dev/null || break; sleep 0.2; done
+kill -KILL "${instance_pids[@]}" "$second_printer" 2>/dev/null
+wait "$second_printer" 2>/dev/null
+rm -f "$WINEPREFIX/dosdevices/com2"
 
 # ---- Started by hand, then uninstall ----------------------------------------
 output=$(timeout 60 wine "$program/QuellorService.exe" 2>/dev/null | tr -d '\r')

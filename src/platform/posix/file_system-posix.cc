@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -271,4 +272,31 @@ bool FreeBytes(const std::string& path, uint64_t* bytes, std::string* error) {
   if (statvfs(path.c_str(), &info) != 0) return Fail(error);
   *bytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
   return true;
+}
+
+namespace {
+
+class PosixFileLock : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+  ~PosixFileLock() override { close(fd_); }
+
+ private:
+  const int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> LockFileExclusively(const std::string& path, std::string* error) {
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    Fail(error);
+    return nullptr;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    Fail(errno == EWOULDBLOCK ? EBUSY : errno, error);
+    close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixFileLock>(fd);
 }

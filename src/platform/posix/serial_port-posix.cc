@@ -77,6 +77,7 @@ std::string PosixSerialPort::DeviceForPort(int16_t port) const {
 }
 
 void PosixSerialPort::OpenDevice(const std::string& path) {
+  if (OpenNetwork(path)) return;
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw OpenError(errno, path);
   // tcgetattr also refuses a device that is no terminal.
@@ -90,6 +91,7 @@ void PosixSerialPort::OpenDevice(const std::string& path) {
 }
 
 void PosixSerialPort::ApplyLine(const SerialSettings& line) {
+  if (socket_ || listener_ >= 0) return;
   termios raw;
   if (tcgetattr(fd_, &raw) != 0) throw OpenError(errno, DevicePath());
   cfmakeraw(&raw);
@@ -117,25 +119,39 @@ void PosixSerialPort::ApplyLine(const SerialSettings& line) {
 }
 
 void PosixSerialPort::StartReading() {
-  loop_.WatchReadable(fd_, [this] { OnReadable(); });
+  if (listener_ >= 0) {
+    loop_.WatchReadable(listener_, [this] { OnConnectionWaiting(); });
+  } else {
+    loop_.WatchReadable(fd_, [this] { OnReadable(); });
+  }
 }
 
 void PosixSerialPort::StopReading() {
   if (fd_ >= 0) loop_.Unwatch(fd_);
+  if (listener_ >= 0) loop_.Unwatch(listener_);
 }
 
 void PosixSerialPort::CloseDevice() {
-  if (fd_ < 0) return;
-  loop_.Unwatch(fd_);
-  ioctl(fd_, TIOCNXCL);
-  close(fd_);  // also drops the flock
-  fd_ = -1;
+  if (listener_ >= 0) {
+    loop_.Unwatch(listener_);
+    close(listener_);
+    listener_ = -1;
+  }
+  if (idle_timer_) idle_timer_->SetEnabled(false);
+  if (fd_ >= 0) {
+    loop_.Unwatch(fd_);
+    if (!socket_) ioctl(fd_, TIOCNXCL);
+    close(fd_);  // also drops the flock
+    fd_ = -1;
+  }
+  socket_ = job_ended_ = false;
   received_.clear();
   read_error_.clear();
   dead_ = false;
 }
 
 bool PosixSerialPort::ReadPiece() {
+  if (fd_ < 0) return false;
   char chunk[4096];
   for (;;) {
     const ssize_t count = read(fd_, chunk, sizeof chunk);
@@ -145,6 +161,10 @@ bool PosixSerialPort::ReadPiece() {
     }
     if (count < 0 && errno == EINTR) continue;
     if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+    if (listener_ >= 0) {
+      EndConnection();
+      return false;
+    }
     // End of file or a failure: the device is gone; reading on would spin.
     read_error_ = "Error reading " + DevicePath() + ": " +
                   (count == 0 ? std::string("end of file") : std::strerror(errno));
@@ -161,8 +181,9 @@ void PosixSerialPort::Drain() {
 
 void PosixSerialPort::OnReadable() {
   ReadPiece();
-  if (received_.empty() && read_error_.empty()) return;
-  RaiseReceive();
+  silent_minutes_ = 0;
+  if (!received_.empty() || !read_error_.empty()) RaiseReceive();
+  if (std::exchange(job_ended_, false) && PortOpen()) RaiseEndOfJob();
 }
 
 std::string PosixSerialPort::Input() {

@@ -1,7 +1,10 @@
 #ifndef QUELLOR_PLATFORM_POSIX_SERIAL_PORT_POSIX_H_
 #define QUELLOR_PLATFORM_POSIX_SERIAL_PORT_POSIX_H_
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/posix/event_loop-posix.h"
@@ -16,13 +19,21 @@
 // runs: a speed termios names no constant for is set through termios2, and
 // 1.5 stop bits, which termios lacks, become 2 (the port only receives),
 // said once to the log.
+//
+// A network device path (ParseNetworkDevice) opens a socket instead, read
+// the same way and with no line settings. "tcp:" connects to a device
+// server: its connection's end is the device's loss. "tcp-listen:" listens
+// and takes one connection at a time (others wait in the listen queue); a
+// peer the AllowFrom filter refuses is closed at once and logged at most once
+// a minute; a connection's end raises kEvEOF after its last bytes, and one
+// silent for the options' idle minutes is closed, logged, and ends alike.
 class PosixSerialPort : public SerialPortBase {
  public:
   // Log lines (1.5 stop bits taken as 2) go to log.
   PosixSerialPort(PosixEventLoop& loop, LogSink log = nullptr);
   ~PosixSerialPort() override;
 
-  bool PortOpen() const override { return fd_ >= 0; }
+  bool PortOpen() const override { return fd_ >= 0 || listener_ >= 0; }
   // Also takes what the device holds that no event has reported yet.
   std::string Input() override;
   // Input drains the device itself: only the events end.
@@ -39,15 +50,38 @@ class PosixSerialPort : public SerialPortBase {
   // so that a crash before the service has stored it costs that piece only.
   void OnReadable();
   // Reads one piece into received_; false when none waited or the device
-  // failed.
+  // failed. A listener's connection that ends is closed instead
+  // (job_ended_).
   bool ReadPiece();
   // Reads what the device holds into received_.
   void Drain();
+
+  // Network input (serial_port_network-posix.cc).
+  // Opens the socket path names; false when path is no network device.
+  bool OpenNetwork(const std::string& path);
+  void OnConnectionWaiting();
+  // Logs a refused peer unless one was logged in the last minute.
+  void LogRefusal(const std::string& peer);
+  // Closes a listener's connection, which ends its job, and listens again.
+  void EndConnection();
+  // Every minute: closes a connection silent for the idle minutes.
+  void CheckIdle();
+  void Log(const std::string& line) const {
+    if (log_) log_(line);
+  }
 
   PosixEventLoop& loop_;
   LogSink log_;
   bool told_two_stop_bits_ = false;
   int fd_ = -1;
+  bool socket_ = false;  // fd_ is a network connection: no line settings
+  int listener_ = -1;
+  std::string peer_;  // the listener's connected peer
+  bool job_ended_ = false;
+  int silent_minutes_ = 0;
+  std::unique_ptr<Timer> idle_timer_;
+  std::optional<std::chrono::steady_clock::time_point> last_refusal_logged_;
+  int refusals_unlogged_ = 0;
   std::string received_;
   bool dead_ = false;       // the device failed to be read: no more reads
   std::string read_error_;  // that failure, until Input has raised it

@@ -26,7 +26,10 @@
 // -install writes the unit "quellor.service" into UnitFolder() and fails
 // when one is there already (it is never replaced); the per-service settings
 // go to the drop-in "quellor.service.d/parameters.conf" beside it, in
-// sections named "X-" + section, which systemd ignores.
+// sections named "X-" + section, which systemd ignores. An instance NAME is
+// the template "quellor@.service" (written when missing, removed with the
+// last instance) enabled as "quellor@NAME.service"; its drop-in folder
+// "quellor@NAME.service.d" marks it installed and holds its settings.
 class PosixServiceControl : public ServiceControlBase {
  public:
   // Log lines (a refused control code) go to log.

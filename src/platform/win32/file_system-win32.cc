@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -248,4 +249,29 @@ bool FreeBytes(const std::string& path, uint64_t* bytes, std::string* error) {
   if (!GetDiskFreeSpaceExA(path.c_str(), &available, nullptr, nullptr)) return Fail(error);
   *bytes = available.QuadPart;
   return true;
+}
+
+namespace {
+
+class Win32FileLock : public FileLock {
+ public:
+  explicit Win32FileLock(HANDLE file) : file_(file) {}
+  ~Win32FileLock() override { CloseHandle(file_); }
+
+ private:
+  const HANDLE file_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> LockFileExclusively(const std::string& path, std::string* error) {
+  // Shared with no one: another process's open fails with a sharing
+  // violation for as long as this handle is open.
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    Fail(error);
+    return nullptr;
+  }
+  return std::make_unique<Win32FileLock>(file);
 }

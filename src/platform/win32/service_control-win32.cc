@@ -109,8 +109,8 @@ void WINAPI Win32ServiceControl::ServiceMain(DWORD, LPSTR*) {
     std::lock_guard<std::mutex> lock(g_instance_mutex);
     Win32ServiceControl* self = g_instance;
     if (self == nullptr) return;
-    SERVICE_STATUS_HANDLE handle =
-        RegisterServiceCtrlHandlerExA(kServiceName, ControlHandler, nullptr);
+    SERVICE_STATUS_HANDLE handle = RegisterServiceCtrlHandlerExA(
+        ServiceNameFor(self->instance()).c_str(), ControlHandler, nullptr);
     if (handle == nullptr) {
       DWORD error = GetLastError();
       self->loop_.Post([self, error] { self->EndWithoutManager(error); });
@@ -162,7 +162,7 @@ void Win32ServiceControl::EndWithoutManager(DWORD error) {
   std::string line =
       error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
           ? "Not started by the service manager: install the service with \"" + program +
-                " -install\" and start it with \"net start " + kServiceName +
+                " -install\" and start it with \"net start " + ServiceNameFor(instance()) +
                 "\", or run it in the foreground with \"" + program + " -debug\""
           : "The service manager refused the service: error " + std::to_string(error);
   std::fputs((line + "\n").c_str(), stdout);

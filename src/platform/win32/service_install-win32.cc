@@ -58,12 +58,14 @@ bool Win32ServiceControl::InstallService() {
   if (path.empty()) return false;
   ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
   if (!manager) return false;
-  // Quoted, so that a program folder with blanks names this executable.
+  // Quoted, so that a program folder with blanks names this executable; an
+  // instance is told its name.
   std::string command = "\"" + path + "\"";
-  ScHandle service(CreateServiceA(manager.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
-                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
-                                  SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
-                                  nullptr, nullptr));
+  if (!instance().empty()) command += " -instance " + instance();
+  ScHandle service(CreateServiceA(
+      manager.get(), ServiceNameFor(instance()).c_str(), ServiceTitle().c_str(), SERVICE_ALL_ACCESS,
+      SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr,
+      nullptr, nullptr, nullptr, nullptr));
   if (!service) return false;
   SERVICE_DESCRIPTIONA description{const_cast<char*>(kDescription)};
   ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, &description);
@@ -78,7 +80,7 @@ bool Win32ServiceControl::InstallService() {
 bool Win32ServiceControl::UninstallService() {
   ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) return false;
-  ScHandle service(OpenServiceA(manager.get(), kServiceName, DELETE));
+  ScHandle service(OpenServiceA(manager.get(), ServiceNameFor(instance()).c_str(), DELETE));
   // A running service is removed by the manager once it has stopped.
   if (!service || !DeleteService(service.get())) return false;
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventSourceKey);
@@ -88,6 +90,6 @@ bool Win32ServiceControl::UninstallService() {
 void Win32ServiceControl::SaveServiceSetting(const std::string& section, const std::string& key,
                                              const std::string& value) {
   SetMachineValue(
-      std::string("SYSTEM\\CurrentControlSet\\Services\\") + kServiceName + "\\" + section,
+      "SYSTEM\\CurrentControlSet\\Services\\" + ServiceNameFor(instance()) + "\\" + section,
       key.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
 }
