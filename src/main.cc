@@ -38,12 +38,13 @@ std::string ArgumentText(int argc, char** argv) {
 std::unique_ptr<FileLock> LockInstance(const std::string& folder, const std::string& instance) {
   const std::string path = JoinPath(folder, ForInstance(kProgramFileStem, instance) + ".lock");
   std::string error;
-  auto lock = LockFileExclusively(path, &error);
-  if (!lock) {
+  auto lock = std::make_unique<FileLock>(path, FileLock::Wait::kNo, &error);
+  if (!lock->held()) {
     const std::string line = "Initialisation: " + DisplayNameFor(instance) +
                              " runs already in another process (" + path + ": " + error + ")";
     WriteLog(line, LogSeverity::kError);
     std::fprintf(stderr, "%s\n", line.c_str());
+    return nullptr;
   }
   return lock;
 }

@@ -71,12 +71,17 @@ class ReplacingFile {
 
 // An advisory lock on the file at path, which is created when absent: held
 // from construction to destruction. Construction waits while another holder
-// (another process, or another FileLock in this one) has it. Writers that
-// take it around a read-modify-rename of a file beside it exclude each
-// other; nothing stops a writer that does not take it.
+// (another process, or another FileLock in this one) has it, unless told not
+// to. Writers that take it around a read-modify-rename of a file beside it
+// exclude each other; nothing stops a writer that does not take it. A
+// process that ends, however, lets its lock go.
 class FileLock {
  public:
-  explicit FileLock(const std::string& path);
+  enum class Wait { kYes, kNo };
+
+  // With Wait::kNo, gives up at once when another holder has the lock; the
+  // reason for not holding it goes to *error when given.
+  explicit FileLock(const std::string& path, Wait wait = Wait::kYes, std::string* error = nullptr);
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
   ~FileLock();
@@ -135,17 +140,6 @@ bool SyncFile(const std::string& path, std::string* error);
 std::vector<std::string> FileNames(const std::string& folder);
 
 // The bytes free for this process on the volume that holds path.
-// A file held locked by this process until the object goes.
-class FileLock {
- public:
-  virtual ~FileLock() = default;
-};
-
-// Creates path when missing and locks it against every other process;
-// nullptr, with *error saying why, when another process holds it or it
-// cannot be made. A process that ends, however, lets its lock go.
-std::unique_ptr<FileLock> LockFileExclusively(const std::string& path, std::string* error);
-
 bool FreeBytes(const std::string& path, uint64_t* bytes, std::string* error);
 
 #endif  // QUELLOR_PLATFORM_FILE_SYSTEM_H_

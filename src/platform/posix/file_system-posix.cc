@@ -188,14 +188,18 @@ bool ModifiedBeforeThisProcess(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && info.st_mtime < kProcessStart;
 }
 
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path, Wait wait, std::string* error) {
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return;
+  if (fd < 0) {
+    Fail(error);
+    return;
+  }
   int locked;
   do {
-    locked = flock(fd, LOCK_EX);
+    locked = flock(fd, LOCK_EX | (wait == Wait::kNo ? LOCK_NB : 0));
   } while (locked != 0 && errno == EINTR);
   if (locked != 0) {
+    Fail(errno == EWOULDBLOCK ? EBUSY : errno, error);
     close(fd);
     return;
   }
@@ -272,31 +276,4 @@ bool FreeBytes(const std::string& path, uint64_t* bytes, std::string* error) {
   if (statvfs(path.c_str(), &info) != 0) return Fail(error);
   *bytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
   return true;
-}
-
-namespace {
-
-class PosixFileLock : public FileLock {
- public:
-  explicit PosixFileLock(int fd) : fd_(fd) {}
-  ~PosixFileLock() override { close(fd_); }
-
- private:
-  const int fd_;
-};
-
-}  // namespace
-
-std::unique_ptr<FileLock> LockFileExclusively(const std::string& path, std::string* error) {
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    Fail(error);
-    return nullptr;
-  }
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    Fail(errno == EWOULDBLOCK ? EBUSY : errno, error);
-    close(fd);
-    return nullptr;
-  }
-  return std::make_unique<PosixFileLock>(fd);
 }

@@ -157,13 +157,18 @@ bool ModifiedBeforeThisProcess(const std::string& path) {
          CompareFileTime(&info.ftLastWriteTime, &kProcessStart) < 0;
 }
 
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path, Wait wait, std::string* error) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  if (file == INVALID_HANDLE_VALUE) {
+    Fail(error);
+    return;
+  }
   OVERLAPPED whole = {};
-  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+  const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait == Wait::kNo ? LOCKFILE_FAIL_IMMEDIATELY : 0);
+  if (!LockFileEx(file, flags, 0, MAXDWORD, MAXDWORD, &whole)) {
+    Fail(error);
     CloseHandle(file);
     return;
   }
@@ -249,29 +254,4 @@ bool FreeBytes(const std::string& path, uint64_t* bytes, std::string* error) {
   if (!GetDiskFreeSpaceExA(path.c_str(), &available, nullptr, nullptr)) return Fail(error);
   *bytes = available.QuadPart;
   return true;
-}
-
-namespace {
-
-class Win32FileLock : public FileLock {
- public:
-  explicit Win32FileLock(HANDLE file) : file_(file) {}
-  ~Win32FileLock() override { CloseHandle(file_); }
-
- private:
-  const HANDLE file_;
-};
-
-}  // namespace
-
-std::unique_ptr<FileLock> LockFileExclusively(const std::string& path, std::string* error) {
-  // Shared with no one: another process's open fails with a sharing
-  // violation for as long as this handle is open.
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    Fail(error);
-    return nullptr;
-  }
-  return std::make_unique<Win32FileLock>(file);
 }
