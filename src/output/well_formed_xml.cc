@@ -48,19 +48,29 @@ bool IsWellFormedXml(std::string_view document) {
   return not_utf8 && FirstFault(document, "ISO-8859-1", &offset) == XML_ERROR_NONE;
 }
 
+size_t Utf8SequenceLength(std::string_view text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
+  const unsigned char lead = byte(0);
+  const size_t length = lead < 0x80                   ? 1
+                        : lead >= 0xC2 && lead < 0xE0 ? 2
+                        : lead >= 0xE0 && lead < 0xF0 ? 3
+                        : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                      : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+  }
+  if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) >= 0xA0) ||
+      (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) >= 0x90)) {
+    return 0;
+  }
+  return length;
+}
+
 bool IsUtf8(std::string_view text) {
-  for (size_t at = 0; at < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[at++]);
-    // How many continuation bytes (10xxxxxx) the lead byte announces.
-    const size_t follow = lead < 0x80                   ? 0
-                          : lead >= 0xC2 && lead < 0xE0 ? 1
-                          : lead >= 0xE0 && lead < 0xF0 ? 2
-                          : lead >= 0xF0 && lead < 0xF5 ? 3
-                                                        : 4;
-    if (follow > 3 || text.size() - at < follow) return false;
-    for (const size_t end = at + follow; at < end; ++at) {
-      if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) return false;
-    }
+  for (size_t at = 0, length; at < text.size(); at += length) {
+    length = Utf8SequenceLength(text, at);
+    if (length == 0) return false;
   }
   return true;
 }

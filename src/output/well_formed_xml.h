@@ -12,6 +12,10 @@
 // single-byte code page hold regional month names in that code page.
 bool IsWellFormedXml(std::string_view document);
 
+// The length of the valid UTF-8 sequence at text[at]; 0 when none starts
+// there (also for overlong forms, surrogates and code points past U+10FFFF).
+size_t Utf8SequenceLength(std::string_view text, size_t at);
+
 // True when text is UTF-8 throughout (plain ASCII is).
 bool IsUtf8(std::string_view text);
 

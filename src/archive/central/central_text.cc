@@ -5,33 +5,12 @@
 
 #include "archive/search.h"
 #include "output/text_helpers.h"
+#include "output/well_formed_xml.h"
 
 namespace {
 
 constexpr std::string_view kNulSymbol = "\u2400";
 constexpr std::string_view kReplacement = "\uFFFD";
-
-// The length of the valid UTF-8 sequence at text[at]; 0 when none starts
-// there (also for overlong forms, surrogates and code points past U+10FFFF,
-// which the database refuses).
-size_t SequenceLength(std::string_view text, size_t at) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
-  const unsigned char lead = byte(0);
-  const size_t length = lead < 0x80                   ? 1
-                        : lead >= 0xC2 && lead < 0xE0 ? 2
-                        : lead >= 0xE0 && lead < 0xF0 ? 3
-                        : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                      : 0;
-  if (length == 0 || at + length > text.size()) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-  }
-  if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) >= 0xA0) ||
-      (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) >= 0x90)) {
-    return 0;
-  }
-  return length;
-}
 
 }  // namespace
 
@@ -39,7 +18,7 @@ std::string DbText(std::string_view text) {
   std::string valid;
   valid.reserve(text.size());
   for (size_t at = 0; at < text.size();) {
-    const size_t length = SequenceLength(text, at);
+    const size_t length = Utf8SequenceLength(text, at);
     if (length == 0) {
       valid.append(kReplacement);
       ++at;
