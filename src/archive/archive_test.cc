@@ -332,6 +332,32 @@ TEST(SearchArchiveTest, MatchesLongLinesInLinearTime) {
   }
 }
 
+// The index keeps each of a report's thousands of texts, folded alike.
+TEST(SearchArchiveTest, IndexFindsEachTextOfALongReport) {
+  SampleArchive archive;
+  // Line n holds a word of three letters of its own.
+  auto word = [](int n) {
+    return std::string{char('a' + n % 26), char('a' + n / 26 % 26), char('a' + n / 676)};
+  };
+  std::string xml = "<Report>";
+  for (int n = 0; n < 3000; ++n) {
+    xml += "<Line>TAG-" + std::to_string(n) + " " + word(n) +
+           " Gr\xFC\xDF"
+           "e</Line>";
+  }
+  WriteBytes(archive / "2005/Jan/Long_20Jan05_000000.xml", xml + "</Report>");
+  BuildIndex(archive);
+  const std::pair<SearchQuery, size_t> cases[] = {
+      {Query(" " + word(2999) + " "), 1},
+      {Query("tag-1234 " + word(1234), [](SearchQuery* q) { q->ignore_case = true; }), 1},
+      {Query("GR\xC3\x9C\xC3\x9F", [](SearchQuery* q) { q->ignore_case = true; }), 3000}};
+  for (const auto& [query, hits] : cases) {
+    std::string note;
+    EXPECT_EQ(Hits(archive, query, &note).size(), hits) << query.text;
+    EXPECT_EQ(note, "") << query.text;
+  }
+}
+
 TEST(SearchArchiveTest, RefusesAnInvalidExpression) {
   SampleArchive archive;
   std::string error;

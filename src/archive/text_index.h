@@ -59,6 +59,8 @@ class TextIndex {
                   const LocalTime& to, std::vector<Report>* reports, std::string* error);
 
  private:
+  // Opens path_ as Open asks, ready for the text table's tokenizer.
+  bool OpenFile(bool writable, std::string* error);
   bool Prepare(std::string* error);
   bool UpdateMonth(const std::string& path, const std::string& relative, int year,
                    uint64_t* bytes_read, std::string* error);
