@@ -16,10 +16,15 @@ class TokenSet {
  public:
   static bool Fits(int size) { return size > 0 && size < 8; }
 
-  // False when the token was in the set already.
-  bool Insert(const char* token, int size) {
+  // A token's key: its bytes, the first lowest, and its length on top.
+  static uint64_t Key(const char* token, int size) {
     uint64_t key = static_cast<uint64_t>(size) << 56;
     for (int i = 0; i < size; ++i) key |= uint64_t{static_cast<unsigned char>(token[i])} << (8 * i);
+    return key;
+  }
+
+  // False when the key was in the set already.
+  bool Insert(uint64_t key) {
     if (2 * (used_.size() + 1) > slots_.size()) Grow();
     size_t at = Slot(key);
     while (slots_[at] != 0) {
@@ -64,6 +69,7 @@ class TokenSet {
 struct Instance {
   fts5_tokenizer trigram;
   Fts5Tokenizer* inner = nullptr;
+  bool folding = true;  // no options: the trigram tokenizer folds case
   TokenSet seen;
 };
 
@@ -87,6 +93,7 @@ int Create(void* api, const char** arguments, int count, Fts5Tokenizer** made) {
   if (result == SQLITE_OK) {
     result = instance->trigram.xCreate(context, arguments, count, &instance->inner);
   }
+  instance->folding = count == 0;
   if (result == SQLITE_OK) *made = reinterpret_cast<Fts5Tokenizer*>(instance.release());
   return result;
 }
@@ -98,8 +105,33 @@ void Delete(Fts5Tokenizer* tokenizer) {
 
 int PassOnce(void* filter, int flags, const char* token, int size, int start, int end) {
   auto* pass = static_cast<Filter*>(filter);
-  if (TokenSet::Fits(size) && !pass->seen->Insert(token, size)) return SQLITE_OK;
+  if (TokenSet::Fits(size) && !pass->seen->Insert(TokenSet::Key(token, size))) return SQLITE_OK;
   return pass->token(pass->context, flags, token, size, start, end);
+}
+
+// Plain ASCII without NUL, as nearly every print-out is.
+bool IsPlainAscii(const char* text, int size) {
+  for (int at = 0; at < size; ++at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c == 0 || c >= 0x80) return false;
+  }
+  return true;
+}
+
+// The trigram tokenizer's work on plain ASCII, done here at a fraction of
+// its cost: each trigram is three bytes, folded to lower case.
+int PassAsciiOnce(const char* text, int size, const Filter& pass) {
+  char trigram[3];
+  for (int at = 0; at + 3 <= size; ++at) {
+    for (int i = 0; i < 3; ++i) {
+      const char c = text[at + i];
+      trigram[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    if (!pass.seen->Insert(TokenSet::Key(trigram, 3))) continue;
+    const int result = pass.token(pass.context, 0, trigram, 3, at, at + 3);
+    if (result != SQLITE_OK) return result;
+  }
+  return SQLITE_OK;
 }
 
 // A query's tokens all count; a document's count once each.
@@ -111,6 +143,7 @@ int Tokenize(Fts5Tokenizer* tokenizer, void* context, int flags, const char* tex
   }
   instance->seen.Clear();
   Filter filter{context, token, &instance->seen};
+  if (instance->folding && IsPlainAscii(text, size)) return PassAsciiOnce(text, size, filter);
   return instance->trigram.xTokenize(instance->inner, &filter, flags, text, size, PassOnce);
 }
 
