@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/archive_pages.h"
+#include "archive/limited_server.h"
 #include "archive/search.h"
 #include "output/text_helpers.h"
 
@@ -236,7 +237,7 @@ ArchiveServer::ArchiveServer(ReportSource& source, ServerOptions options, PlantS
       plants_(plants),
       options_(std::move(options)),
       searches_(std::make_unique<Searches>(source)),
-      server_(std::make_unique<httplib::Server>()) {
+      server_(NewLimitedServer(options_.request_limit)) {
   AddRoutes();
 }
 

@@ -21,6 +21,10 @@ struct ServerOptions {
   std::vector<std::string> allowed_hosts;
   // A search still running after this long ends with what it found.
   std::chrono::milliseconds search_limit = std::chrono::seconds(20);
+  // A request (its line, headers and any body) must arrive whole within
+  // this long of its first byte, however steadily its bytes come; its
+  // connection is closed otherwise.
+  std::chrono::milliseconds request_limit = std::chrono::seconds(5);
 };
 
 // A read-only web view of a ReportSource: the years and months, a month as

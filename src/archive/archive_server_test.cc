@@ -117,21 +117,40 @@ class Connection {
   }
   ~Connection() { httplib::detail::close_socket(socket_); }
 
+  void Send(const std::string& bytes) {
+    ::send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0);
+  }
+
+  // Appends what arrives within wait_ms to *answer: the number of bytes, 0
+  // when none came, -1 once the server has closed the connection.
+  int Receive(std::string* answer, int wait_ms) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket_, &readable);
+    timeval wait{wait_ms / 1000, wait_ms % 1000 * 1000};
+    if (select(static_cast<int>(socket_ + 1), &readable, nullptr, nullptr, &wait) <= 0) return 0;
+    char chunk[4096];
+    const auto got = ::recv(socket_, chunk, sizeof chunk, 0);
+    if (got <= 0) return -1;
+    answer->append(chunk, static_cast<size_t>(got));
+    return static_cast<int>(got);
+  }
+
   // Sends request, then returns what comes back until the server closes or
   // is silent for 3 s.
   std::string Exchange(const std::string& request) {
-    ::send(socket_, request.data(), static_cast<int>(request.size()), 0);
+    Send(request);
     std::string answer;
-    char chunk[4096];
-    for (;;) {
-      fd_set readable;
-      FD_ZERO(&readable);
-      FD_SET(socket_, &readable);
-      timeval wait{3, 0};
-      if (select(static_cast<int>(socket_ + 1), &readable, nullptr, nullptr, &wait) <= 0) break;
-      const auto got = ::recv(socket_, chunk, sizeof chunk, 0);
-      if (got <= 0) break;
-      answer.append(chunk, static_cast<size_t>(got));
+    while (Receive(&answer, 3000) > 0) {
+    }
+    return answer;
+  }
+
+  // Sends a HEAD request and returns its answer's header.
+  std::string Head() {
+    Send("HEAD / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    std::string answer;
+    while (answer.find("\r\n\r\n") == std::string::npos && Receive(&answer, 3000) > 0) {
     }
     return answer;
   }
@@ -168,6 +187,28 @@ TEST_F(ArchiveServerTest, AnswersWhileIdleConnectionsWait) {
   for (int i = 0; i < 16; ++i) idle.push_back(std::make_unique<Connection>(served_.port()));
   client_.set_read_timeout(2, 0);
   EXPECT_TRUE(client_.Get("/"));
+}
+
+// However steadily its bytes trickle in, a request must arrive whole within
+// the limit from its first byte; the next one on a kept-alive connection
+// has a limit of its own.
+TEST(ArchiveServerLimitTest, ClosesARequestStillArrivingAfterItsLimit) {
+  ServerOptions options;
+  options.request_limit = std::chrono::seconds(1);
+  ServedArchive served(options);
+  Connection connection(served.port());
+  EXPECT_TRUE(connection.Head().starts_with("HTTP/1.1 200"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  EXPECT_TRUE(connection.Head().starts_with("HTTP/1.1 200"));
+  // A byte every 200 ms, well within the read timeout, for up to 10 s.
+  const std::string slow = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + std::string(16, 'a');
+  std::string answer;
+  bool closed = false;
+  for (size_t i = 0; i < slow.size() && !closed; ++i) {
+    connection.Send(slow.substr(i, 1));
+    closed = connection.Receive(&answer, 200) < 0;
+  }
+  EXPECT_TRUE(closed) << answer;
 }
 
 TEST_F(ArchiveServerTest, AnswersParallelClients) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "capture/report_name.h"
@@ -64,7 +65,8 @@ SampleArchive::SampleArchive() {
   }
 }
 
-ServedArchive::ServedArchive() : source_(archive_.path()), server_(source_, {}) {
+ServedArchive::ServedArchive(ServerOptions options)
+    : source_(archive_.path()), server_(source_, std::move(options)) {
   server_.Bind("127.0.0.1", 0);
   thread_ = std::thread([this] { server_.Run(); });
   // Stop before Run has started would be lost.

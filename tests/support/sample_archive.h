@@ -36,7 +36,7 @@ class SampleArchive {
 // A SampleArchive served on 127.0.0.1 at a free port, until destroyed.
 class ServedArchive {
  public:
-  ServedArchive();
+  explicit ServedArchive(ServerOptions options = {});
   ~ServedArchive();
 
   const SampleArchive& archive() const { return archive_; }

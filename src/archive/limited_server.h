@@ -1,0 +1,17 @@
+#ifndef QUELLOR_ARCHIVE_LIMITED_SERVER_H_
+#define QUELLOR_ARCHIVE_LIMITED_SERVER_H_
+
+#include <chrono>
+#include <memory>
+
+namespace httplib {
+class Server;
+}  // namespace httplib
+
+// The library's server with its keep-alive and timeouts, where a request
+// (its line, headers and any body) must also arrive whole within
+// request_limit of its first byte; its connection is closed otherwise. A
+// kept-alive connection's next request has a limit of its own.
+std::unique_ptr<httplib::Server> NewLimitedServer(std::chrono::milliseconds request_limit);
+
+#endif  // QUELLOR_ARCHIVE_LIMITED_SERVER_H_
