@@ -15,6 +15,10 @@
 
 namespace {
 
+// The most a request may bring: a GET or HEAD is its line and headers, far
+// smaller; one endless line must not fill the memory.
+constexpr size_t kRequestMaxBytes = 64 * 1024;
+
 #ifdef _WIN32
 int Poll(pollfd* watched, int wait_ms) { return WSAPoll(watched, 1, wait_ms); }
 constexpr int kShutdownBoth = SD_BOTH;
@@ -62,12 +66,13 @@ class DeadlineStream : public httplib::Stream {
   bool NextRequest(std::chrono::milliseconds wait, std::chrono::milliseconds limit) {
     if (begin_ == end_ && !Wait(POLLIN, wait)) return false;
     deadline_ = std::chrono::steady_clock::now() + limit;
+    request_bytes_ = 0;
     return true;
   }
 
   // True once a read ended because the request was not read by its
-  // deadline.
-  bool expired() const { return expired_; }
+  // deadline or brought more than kRequestMaxBytes.
+  bool cut_off() const { return cut_off_; }
 
   // True when there is something to read before the read timeout and the
   // deadline.
@@ -91,11 +96,16 @@ class DeadlineStream : public httplib::Stream {
   ssize_t read(char* data, size_t size) override {
     if (begin_ == end_) {
       if (!is_readable()) {
-        expired_ = std::chrono::steady_clock::now() >= deadline_;
+        cut_off_ = std::chrono::steady_clock::now() >= deadline_;
         return -1;
       }
       const ssize_t got = httplib::detail::read_socket(socket_, buffer_.data(), buffer_.size(), 0);
       if (got <= 0) return got;
+      request_bytes_ += static_cast<size_t>(got);
+      if (request_bytes_ > kRequestMaxBytes) {
+        cut_off_ = true;
+        return -1;
+      }
       begin_ = 0;
       end_ = static_cast<size_t>(got);
     }
@@ -137,7 +147,8 @@ class DeadlineStream : public httplib::Stream {
   const std::chrono::milliseconds read_timeout_;
   const std::chrono::milliseconds write_timeout_;
   std::chrono::steady_clock::time_point deadline_;
-  bool expired_ = false;
+  bool cut_off_ = false;
+  size_t request_bytes_ = 0;
   std::array<char, 4096> buffer_;
   size_t begin_ = 0;  // what is read and not yet taken: buffer_[begin_, end_)
   size_t end_ = 0;
@@ -158,7 +169,7 @@ class LimitedServer : public httplib::Server {
       if (!stream.NextRequest(std::chrono::seconds(keep_alive_timeout_sec_), request_limit_)) break;
       bool closed = false;
       served = process_request(stream, left == 1, closed, nullptr);
-      if (!served || closed || stream.expired()) break;
+      if (!served || closed || stream.cut_off()) break;
     }
     shutdown(socket, kShutdownBoth);
     httplib::detail::close_socket(socket);

@@ -10,8 +10,9 @@ class Server;
 
 // The library's server with its keep-alive and timeouts, where a request
 // (its line, headers and any body) must also arrive whole within
-// request_limit of its first byte; its connection is closed otherwise. A
-// kept-alive connection's next request has a limit of its own.
+// request_limit of its first byte, and bring at most 64 KiB; its connection
+// is closed otherwise. A kept-alive connection's next request has limits of
+// its own.
 std::unique_ptr<httplib::Server> NewLimitedServer(std::chrono::milliseconds request_limit);
 
 #endif  // QUELLOR_ARCHIVE_LIMITED_SERVER_H_
