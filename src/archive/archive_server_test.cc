@@ -171,7 +171,7 @@ TEST_F(ArchiveServerTest, RefusesOtherMethodsHostsAndAPortInUse) {
   const struct {
     std::string request, status;
   } cases[] = {
-      // Refused without reading the body.
+      // Refused without reading the body, which ends the connection.
       {"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1000000000\r\n\r\nxx",
        "HTTP/1.1 405"},
       {"GET / HTTP/1.1\r\nHost: rebound.example:8080\r\nConnection: close\r\n\r\n", "HTTP/1.1 421"},

@@ -167,9 +167,13 @@ class LimitedServer : public httplib::Server {
     bool served = false;
     for (size_t left = keep_alive_max_count_; left > 0 && svr_sock_ != INVALID_SOCKET; --left) {
       if (!stream.NextRequest(std::chrono::seconds(keep_alive_timeout_sec_), request_limit_)) break;
-      bool closed = false;
-      served = process_request(stream, left == 1, closed, nullptr);
-      if (!served || closed || stream.cut_off()) break;
+      bool closed = false, body_unread = false;
+      served = process_request(stream, left == 1, closed, [&](httplib::Request& request) {
+        const std::string length = request.get_header_value("Content-Length");
+        body_unread = request.has_header("Transfer-Encoding") ||
+                      std::strtoull(length.c_str(), nullptr, 10) > 0;
+      });
+      if (!served || closed || body_unread || stream.cut_off()) break;
     }
     shutdown(socket, kShutdownBoth);
     httplib::detail::close_socket(socket);
