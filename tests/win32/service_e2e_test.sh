@@ -322,10 +322,11 @@ for name in N D; do
   instance_pids+=($!)
 done
 # Three jobs: two back to back, each ended by its connection's close, one
-# ended by the silence; then two peers from 127.0.0.2, which AllowFrom leaves out.
-client=$(python3 - "$listen_port" "$work/data_N" <<'PY' 2>&1
-import glob, socket, sys, time
-port, data = int(sys.argv[1]), sys.argv[2]
+# ended by the silence; then two peers from 127.0.0.2, which AllowFrom leaves
+# out; last a job cut by Ctrl+C 50 ms after its last bytes.
+client=$(python3 - "$listen_port" "$work/data_N" "${instance_pids[0]}" <<'PY' 2>&1
+import glob, os, signal, socket, sys, time
+port, data, instance = int(sys.argv[1]), sys.argv[2], int(sys.argv[3])
 def connect(source="127.0.0.1"):
     for _ in range(150):
         try:
@@ -350,18 +351,27 @@ job.close()
 for _ in range(2):
     refused = connect("127.0.0.2")
     print("refused peer closed at once:", refused.recv(1) == b"")
+job = connect()
+job.sendall(b"OPERATOR PROCESS CHANGE JOURNAL\r\nCTRL C AT 50 MS\r\n")
+time.sleep(0.05)
+os.kill(instance, signal.SIGINT)
+try:
+    job.recv(1)  # until the instance has ended
+except OSError:
+    pass
 PY
 )
 printf '%s\n' "$client"
 for ((i = 0; i < 150; i++)); do (($(reports_in "$work/data_D" | wc -l) == 2)) && break; sleep 0.2; done
 sleep 0.5
-kill -INT "${instance_pids[@]}"
+kill -INT "${instance_pids[@]}" 2>/dev/null
 for ((i = 0; i < 50; i++)); do kill -0 "${instance_pids[@]}" 2>/dev/null || break; sleep 0.2; done
 kill -KILL "${instance_pids[@]}" "$device_server" 2>/dev/null
 wait "$device_server" 2>/dev/null
 pages() { for report in $(reports_in "$1"); do cat "${report%.xml}.htm"; done; }
-check "a listener files three jobs over TCP, each byte for byte as its own report" \
+check "a listener files each job over TCP byte for byte as its own report, the last at Ctrl+C" \
   test "$(pages "$work/data_N")" = "$(page_of OperatorMessageJournal 'OPERATOR MESSAGE JOURNAL\r\nNETWORK JOB 3 &amp; &lt;END&gt;\r\n'
+    page_of OperatorProcessChangeJournal 'OPERATOR PROCESS CHANGE JOURNAL\r\nCTRL C AT 50 MS\r\n'
     page_of ProcessAlarmJournal 'PROCESS ALARM JOURNAL\r\nNETWORK JOB 1\r\n'
     page_of SystemErrorJournal 'SYSTEM ERROR JOURNAL\r\nNETWORK JOB 2\r\n')"
 check "refused peers are closed at once" \
