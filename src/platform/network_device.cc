@@ -10,6 +10,7 @@ namespace {
 constexpr char kListenPrefix[] = "tcp-listen:";
 constexpr char kConnectPrefix[] = "tcp:";
 constexpr char kMappedPrefix[] = "::ffff:";
+constexpr auto kRefusalLogPeriod = std::chrono::minutes(1);
 
 NumberedError Malformed(const std::string& path) {
   return NumberedError(kErrInvalidPropertyValue,
@@ -73,4 +74,23 @@ bool PeerFilter::Allows(const std::string& address) const {
   const std::string peer = Unmapped(address);
   if (allowed_.empty()) return peer == "::1" || peer.starts_with("127.");
   return std::find(allowed_.begin(), allowed_.end(), peer) != allowed_.end();
+}
+
+std::optional<std::string> RefusalLog::Refuse(const std::string& peer, const std::string& device,
+                                              std::chrono::steady_clock::time_point now) {
+  if (last_logged_ && now - *last_logged_ < kRefusalLogPeriod) {
+    ++unlogged_;
+    return std::nullopt;
+  }
+  std::string line =
+      "Refused a connection from " + peer + " to " + device + ": not allowed by AllowFrom";
+  if (unlogged_ > 0) line += " (and " + std::to_string(unlogged_) + " since the last such line)";
+  last_logged_ = now;
+  unlogged_ = 0;
+  return line;
+}
+
+std::string IdleCloseLine(const std::string& peer, const std::string& device, int minutes) {
+  return "Closed the connection from " + peer + " to " + device + ": silent for " +
+         std::to_string(minutes) + " minutes";
 }

@@ -1,6 +1,7 @@
 #ifndef QUELLOR_PLATFORM_NETWORK_DEVICE_H_
 #define QUELLOR_PLATFORM_NETWORK_DEVICE_H_
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@ struct NetworkDevice {
   std::string host;
   std::string port;
 };
+
+// The longest a device server's connection may take to be made.
+inline constexpr int kConnectWaitMs = 3000;
 
 // The network device path names; nothing for a path that is no network
 // device (a serial device). Raises error 380, naming the path, for a network
@@ -33,5 +37,23 @@ class PeerFilter {
  private:
   std::vector<std::string> allowed_;
 };
+
+// The log lines of refused peers, at most one a minute: a line left out is
+// counted in the next one. Used by one thread at a time.
+class RefusalLog {
+ public:
+  // The line to log for peer refused by the listener at device at now;
+  // nothing when a line was logged less than a minute before.
+  std::optional<std::string> Refuse(const std::string& peer, const std::string& device,
+                                    std::chrono::steady_clock::time_point now);
+
+ private:
+  std::optional<std::chrono::steady_clock::time_point> last_logged_;
+  int unlogged_ = 0;
+};
+
+// The log line of a connection from peer to device closed after minutes of
+// silence.
+std::string IdleCloseLine(const std::string& peer, const std::string& device, int minutes);
 
 #endif  // QUELLOR_PLATFORM_NETWORK_DEVICE_H_

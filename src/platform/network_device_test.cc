@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "support/error_of.h"
 #include "util/numbered_error.h"
 
@@ -45,6 +47,18 @@ TEST(NetworkDeviceTest, OnlyListedPeersOrElseLoopbackMayPrint) {
   EXPECT_TRUE(listed.Allows("fe80::1"));
   EXPECT_FALSE(listed.Allows("127.0.0.1"));
   EXPECT_FALSE(listed.Allows("10.1.2.30"));
+}
+
+TEST(NetworkDeviceTest, RefusalsAreLoggedOnceAMinuteCountingThoseLeftOut) {
+  RefusalLog log;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(log.Refuse("10.0.0.9", "tcp-listen:9100", start),
+            "Refused a connection from 10.0.0.9 to tcp-listen:9100: not allowed by AllowFrom");
+  EXPECT_FALSE(log.Refuse("10.0.0.9", "tcp-listen:9100", start + std::chrono::seconds(30)));
+  EXPECT_FALSE(log.Refuse("10.0.0.8", "tcp-listen:9100", start + std::chrono::seconds(59)));
+  EXPECT_EQ(log.Refuse("10.0.0.7", "tcp-listen:9100", start + std::chrono::seconds(60)),
+            "Refused a connection from 10.0.0.7 to tcp-listen:9100: not allowed by AllowFrom"
+            " (and 2 since the last such line)");
 }
 
 }  // namespace

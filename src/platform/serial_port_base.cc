@@ -2,6 +2,18 @@
 
 #include <utility>
 
+NumberedError PortAbsent(const std::string& path, const std::string& reason) {
+  return NumberedError(kErrPortOpenFailed, "Invalid port number: " + path + ": " + reason);
+}
+
+NumberedError PortBusy(const std::string& path, const std::string& reason) {
+  return NumberedError(kErrPortBusy, "Port cannot be opened: " + path + ": " + reason);
+}
+
+std::string ReadFailure(const std::string& path, const std::string& reason) {
+  return "Error reading " + path + ": " + reason;
+}
+
 void SerialPortBase::SetSettings(const std::string& settings) {
   const SerialSettings line = ParseSerialSettings(settings);
   // Set first: ApplyLine's refusal names the text it was given.

@@ -10,6 +10,17 @@
 #include "platform/serial_settings.h"
 #include "util/numbered_error.h"
 
+// The open errors of every device, naming its path and why: kErrPortOpenFailed
+// for a device that is absent (no such device or host, refused, unreachable),
+// kErrPortBusy for one in use.
+NumberedError PortAbsent(const std::string& path, const std::string& reason);
+NumberedError PortBusy(const std::string& path, const std::string& reason);
+
+// The description of kErrPortReadFailed for the device at path, lost for
+// reason (kEndOfFile for a device whose input ended).
+std::string ReadFailure(const std::string& path, const std::string& reason);
+inline constexpr char kEndOfFile[] = "end of file";
+
 // What every real serial port does alike: keeps the settings, port number
 // and device path, checks them, and opens, re-applies and closes through the
 // device hooks below, so that a platform's port only does the device work.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <winsock2.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -33,6 +34,38 @@ TEST(Win32SerialPort, AbsentPortRaisesPortOpenFailedAndStaysClosed) {
   port.SetDevicePath("\\\\.\\NoSuchDevice");
   EXPECT_EQ(ErrorOf([&] { port.SetPortOpen(true); }), kErrPortOpenFailed);
   EXPECT_FALSE(port.PortOpen());
+}
+
+// Bytes that reach a listener's connection after StopReading are taken by
+// the last Input: a stop leaves nothing received behind.
+TEST(Win32SerialPort, StopLeavesNoByteOfAListenersConnectionBehind) {
+  WSADATA winsock;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
+  // A free loopback port: bound and let go at once.
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int size = sizeof address;
+  SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
+  bind(client, reinterpret_cast<sockaddr*>(&address), size);
+  getsockname(client, reinterpret_cast<sockaddr*>(&address), &size);
+  closesocket(client);
+  Win32EventLoop loop;
+  Win32SerialPort port(loop);
+  port.SetDevicePath("tcp-listen:127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+  port.SetPortOpen(true);
+
+  client = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), size), 0);
+  Sleep(2 * Win32SerialPort::kReadWaitMs);  // the reader takes the connection
+  port.StopReading();
+  const std::string last = "PROCESS ALARM JOURNAL\r\nLAST BYTES\r\n";
+  ASSERT_EQ(send(client, last.data(), static_cast<int>(last.size()), 0), int(last.size()));
+  Sleep(100);
+  EXPECT_EQ(port.Input(), last);
+  closesocket(client);
+  port.SetPortOpen(false);
+  WSACleanup();
 }
 
 // On a real port: tests/win32/serial_port_test.sh maps a pseudo-terminal to

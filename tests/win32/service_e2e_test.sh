@@ -5,7 +5,9 @@
 # closed and a fresh one linked as COM1, net
 # stop 50 ms after a report's last bytes, a start that fails on a bad setting,
 # Ctrl+C of a -debug run 50 ms after a report's last bytes, two instances
-# side by side on two ptys (a second process of one refused), -uninstall.
+# side by side on two ptys (a second process of one refused), network input
+# (a listener's jobs, refused peers, a device server's dropped connection),
+# one of those instances installed as its own service, -uninstall.
 # Usage: service_e2e_test.sh WINDOWS_BUILD_DIR
 # Uses $WINEPREFIX (created only when missing); every wait is bounded.
 set -uo pipefail
@@ -284,6 +286,104 @@ for ((i = 0; i < 50; i++)); do kill -0 "${instance_pids[@]}" 2>/dev/null || brea
 kill -KILL "${instance_pids[@]}" "$second_printer" 2>/dev/null
 wait "$second_printer" 2>/dev/null
 rm -f "$WINEPREFIX/dosdevices/com2"
+
+# ---- Network input: a raw network printer and a device server ---------------
+# Instance N listens; instance D reads a device server that drops its
+# connection mid-journal and takes the next one.
+reports_in() { find "$1" -name '*Journal_*.xml' | sort; }
+pages() { for report in $(reports_in "$1"); do cat "${report%.xml}.htm"; done; }
+# The .htm page of a report titled $1 holding $2 (escapes applied).
+page_of() { printf '<html><head><title>%s</title></head><body><pre>%b</pre></body></html>\r\n' "$1" "$2"; }
+instance_log() { tr -d '\r' <"$program/QuellorService_$1.log" 2>/dev/null | cut -c23-; }
+python3 -c 'import socket, time
+server = socket.create_server(("127.0.0.1", 0))
+print(server.getsockname()[1], flush=True)
+line = server.accept()[0]
+line.sendall(b"PROCESS ALARM JOURNAL\r\nDEVICE SERVER PART 1\r\n")
+line.close()  # before the silence ends the journal
+line = server.accept()[0]
+line.sendall(b"SYSTEM ERROR JOURNAL\r\nDEVICE SERVER PART 2\r\n")
+time.sleep(60)' >"$work/server-port" &
+device_server=$!
+for ((i = 0; i < 50; i++)); do [[ -s $work/server-port ]] && break; sleep 0.1; done
+device_n="tcp-listen:127.0.0.1:$(python3 -c 'import socket; print(socket.create_server(("127.0.0.1", 0)).getsockname()[1])')"
+device_d="tcp:127.0.0.1:$(cat "$work/server-port")"
+instance_pids=()
+for name in N D; do
+  mkdir -p "$work/data_$name"
+  printf '%s\r\n' '[Quellor Service]' "DataFolder=$(windows_path "$work/data_$name")" \
+    'EndOfFileTimeInterval=1000' "CommDevice=$([[ $name == N ]] && echo "$device_n" || echo "$device_d")" \
+    'AllowFrom=127.0.0.1' >"$program/QuellorService_$name.ini"
+  wine "$program/QuellorService.exe" -debug "$name" >/dev/null 2>&1 &
+  instance_pids+=($!)
+done
+# Sends jobs to N: two back to back, each ended by its connection's close,
+# one ended by the silence; then two peers from 127.0.0.2, which AllowFrom
+# leaves out, each waiting for its close.
+net_client='import glob, socket, sys, time
+port, data = int(sys.argv[1].split(":")[-1]), sys.argv[2]
+def connect(source="127.0.0.1"):
+    for _ in range(150):
+        try:
+            return socket.create_connection(("127.0.0.1", port), 5, (source, 0))
+        except OSError:
+            time.sleep(0.2)
+def reports(count):
+    for _ in range(100):
+        if len(glob.glob(data + "/**/*Journal_*.xml", recursive=True)) >= count: return
+        time.sleep(0.2)
+for job in sys.argv[3:]:
+    if job == "refused":
+        assert connect("127.0.0.2").recv(1) == b""  # closed at once, before 5 s
+        continue
+    line = connect()
+    line.sendall(job.encode())
+    if "SILENCE" in job: reports(len(glob.glob(data + "/**/*Journal_*.xml", recursive=True)) + 1)
+    line.close()'
+check "a client sends N its jobs; refused peers are closed at once" \
+  python3 -c "$net_client" "$device_n" "$work/data_N" $'PROCESS ALARM JOURNAL\r\nNETWORK JOB 1\r\n' \
+  $'SYSTEM ERROR JOURNAL\r\nNETWORK JOB 2\r\n' $'OPERATOR MESSAGE JOURNAL\r\nJOB 3 ENDED BY SILENCE & <END>\r\n' refused refused
+for ((i = 0; i < 150; i++)); do (($(reports_in "$work/data_D" | wc -l) == 2)) && break; sleep 0.2; done
+sleep 0.5
+kill -INT "${instance_pids[@]}"
+for ((i = 0; i < 50; i++)); do kill -0 "${instance_pids[@]}" 2>/dev/null || break; sleep 0.2; done
+kill -KILL "${instance_pids[@]}" "$device_server" 2>/dev/null
+wait "$device_server" 2>/dev/null
+check "a listener files each job over TCP byte for byte as its own report" \
+  test "$(pages "$work/data_N")" = "$(page_of OperatorMessageJournal 'OPERATOR MESSAGE JOURNAL\r\nJOB 3 ENDED BY SILENCE &amp; &lt;END&gt;\r\n'
+    page_of ProcessAlarmJournal 'PROCESS ALARM JOURNAL\r\nNETWORK JOB 1\r\n'
+    page_of SystemErrorJournal 'SYSTEM ERROR JOURNAL\r\nNETWORK JOB 2\r\n')"
+check "refused peers are logged once a minute" test "$(instance_log N |
+  grep '^Refused')" = "Refused a connection from 127.0.0.2 to $device_n: not allowed by AllowFrom"
+check "a device server's journals are filed whole across its dropped connection" \
+  test "$(pages "$work/data_D")" = "$(page_of ProcessAlarmJournal 'PROCESS ALARM JOURNAL\r\nDEVICE SERVER PART 1\r\n'
+    page_of SystemErrorJournal 'SYSTEM ERROR JOURNAL\r\nDEVICE SERVER PART 2\r\n')"
+check "one log line at the device server's loss and one at its return" \
+  test "$(instance_log D | grep -E '^Port (lost|reopened|still)')" = \
+  "$(printf 'Port lost: Error reading %s: end of file\nPort reopened: %s' "$device_d" "$device_d")"
+
+# ---- Instance N installed as a service of its own ---------------------------
+w "$program/QuellorService.exe" -uninstall N >/dev/null  # a leftover of an aborted run
+output=$(w "$program/QuellorService.exe" -install N)
+check "-install N says 'Quellor Service (N) installed successfully'" \
+  grep -qx 'Quellor Service (N) installed successfully' <<<"$output"
+check "the service Quellor_N is shown as 'Quellor Service (N)'" \
+  grep -Eq 'DisplayName[[:space:]]+REG_SZ[[:space:]]+Quellor Service \(N\)$' \
+  <<<"$(w reg query 'HKLM\SYSTEM\CurrentControlSet\Services\Quellor_N' /v DisplayName)"
+instance_state() { w sc query Quellor_N | awk '$1 == "STATE" {print $4}'; }
+w net start Quellor_N >/dev/null
+for ((i = 0; i < 50; i++)); do [[ $(instance_state) == RUNNING ]] && break; sleep 0.2; done
+check "net start Quellor_N runs it" test "$(instance_state)" = RUNNING
+python3 -c "$net_client" "$device_n" "$work/data_N" $'OPERATOR PROCESS CHANGE JOURNAL\r\nSERVICE N\r\n'
+check "the service files its journal in the instance's folder" \
+  test -n "$(data=$work/data_N wait_for_report 'OperatorProcessChangeJournal_*.xml' 20)"
+w net stop Quellor_N >/dev/null
+for ((i = 0; i < 50; i++)); do [[ $(instance_state) == STOPPED ]] && break; sleep 0.2; done
+check "net stop Quellor_N stops it, 'Service stopped' last in the instance's log" \
+  test "$(instance_state)/$(instance_log N | tail -n 1)" = 'STOPPED/Service stopped'
+output=$(w "$program/QuellorService.exe" -uninstall N)
+check "-uninstall N says 'Quellor Service (N) uninstalled successfully'" \
+  grep -qx 'Quellor Service (N) uninstalled successfully' <<<"$output"
 
 # ---- Started by hand, then uninstall ----------------------------------------
 output=$(timeout 60 wine "$program/QuellorService.exe" 2>/dev/null | tr -d '\r')

@@ -60,9 +60,9 @@ tcflag_t ParityFlags(char parity) {
 NumberedError OpenError(int error, const std::string& path) {
   const std::string reason = std::strerror(error);
   if (error == ENOENT || error == ENXIO || error == ENODEV || error == ENOTTY) {
-    return NumberedError(kErrPortOpenFailed, "Invalid port number: " + path + ": " + reason);
+    return PortAbsent(path, reason);
   }
-  return NumberedError(kErrPortBusy, "Port cannot be opened: " + path + ": " + reason);
+  return PortBusy(path, reason);
 }
 
 }  // namespace
@@ -166,8 +166,7 @@ bool PosixSerialPort::ReadPiece() {
       return false;
     }
     // End of file or a failure: the device is gone; reading on would spin.
-    read_error_ = "Error reading " + DevicePath() + ": " +
-                  (count == 0 ? std::string("end of file") : std::strerror(errno));
+    read_error_ = ReadFailure(DevicePath(), count == 0 ? kEndOfFile : std::strerror(errno));
     dead_ = true;
     loop_.Unwatch(fd_);
     return false;

@@ -1,12 +1,11 @@
 #ifndef QUELLOR_PLATFORM_POSIX_SERIAL_PORT_POSIX_H_
 #define QUELLOR_PLATFORM_POSIX_SERIAL_PORT_POSIX_H_
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
+#include "platform/network_device.h"
 #include "platform/posix/event_loop-posix.h"
 #include "platform/serial_port_base.h"
 #include "platform/service_control.h"
@@ -60,8 +59,6 @@ class PosixSerialPort : public SerialPortBase {
   // Opens the socket path names; false when path is no network device.
   bool OpenNetwork(const std::string& path);
   void OnConnectionWaiting();
-  // Logs a refused peer unless one was logged in the last minute.
-  void LogRefusal(const std::string& peer);
   // Closes a listener's connection, which ends its job, and listens again.
   void EndConnection();
   // Every minute: closes a connection silent for the idle minutes.
@@ -80,8 +77,7 @@ class PosixSerialPort : public SerialPortBase {
   bool job_ended_ = false;
   int silent_minutes_ = 0;
   std::unique_ptr<Timer> idle_timer_;
-  std::optional<std::chrono::steady_clock::time_point> last_refusal_logged_;
-  int refusals_unlogged_ = 0;
+  RefusalLog refusals_;
   std::string received_;
   bool dead_ = false;       // the device failed to be read: no more reads
   std::string read_error_;  // that failure, until Input has raised it

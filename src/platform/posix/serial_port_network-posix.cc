@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr auto kRefusalLogPeriod = std::chrono::minutes(1);
 constexpr int32_t kMinuteMs = 60 * 1000;
 
 }  // namespace
@@ -35,7 +34,8 @@ void PosixSerialPort::OnConnectionWaiting() {
   if (fd < 0) return;
   if (!PeerFilter(network_options().allow_from).Allows(peer)) {
     close(fd);
-    LogRefusal(peer);
+    const auto line = refusals_.Refuse(peer, DevicePath(), std::chrono::steady_clock::now());
+    if (line) Log(*line);
     return;
   }
   // The next peer waits in the listen queue until this job ends.
@@ -53,22 +53,6 @@ void PosixSerialPort::OnConnectionWaiting() {
   loop_.WatchReadable(fd_, [this] { OnReadable(); });
 }
 
-void PosixSerialPort::LogRefusal(const std::string& peer) {
-  const auto now = std::chrono::steady_clock::now();
-  if (last_refusal_logged_ && now - *last_refusal_logged_ < kRefusalLogPeriod) {
-    ++refusals_unlogged_;
-    return;
-  }
-  std::string line =
-      "Refused a connection from " + peer + " to " + DevicePath() + ": not allowed by AllowFrom";
-  if (refusals_unlogged_ > 0) {
-    line += " (and " + std::to_string(refusals_unlogged_) + " since the last such line)";
-  }
-  Log(line);
-  last_refusal_logged_ = now;
-  refusals_unlogged_ = 0;
-}
-
 void PosixSerialPort::EndConnection() {
   loop_.Unwatch(fd_);
   close(fd_);
@@ -81,8 +65,7 @@ void PosixSerialPort::EndConnection() {
 
 void PosixSerialPort::CheckIdle() {
   if (fd_ < 0 || ++silent_minutes_ < network_options().idle_minutes) return;
-  Log("Closed the connection from " + peer_ + " to " + DevicePath() + ": silent for " +
-      std::to_string(silent_minutes_) + " minutes");
+  Log(IdleCloseLine(peer_, DevicePath(), silent_minutes_));
   Drain();
   if (fd_ >= 0) EndConnection();
   OnReadable();

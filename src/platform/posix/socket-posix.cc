@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/serial_port_base.h"
 #include "util/numbered_error.h"
 
 namespace {
@@ -20,12 +21,8 @@ struct AddressInfoDeleter {
 using AddressInfo = std::unique_ptr<addrinfo, AddressInfoDeleter>;
 
 NumberedError SocketError(int error, const std::string& path) {
-  if (error == EADDRINUSE) {
-    return NumberedError(kErrPortBusy,
-                         "Port cannot be opened: " + path + ": " + std::strerror(error));
-  }
-  return NumberedError(kErrPortOpenFailed,
-                       "Invalid port number: " + path + ": " + std::strerror(error));
+  const std::string reason = std::strerror(error);
+  return error == EADDRINUSE ? PortBusy(path, reason) : PortAbsent(path, reason);
 }
 
 AddressInfo Resolve(const NetworkDevice& device, const std::string& path) {
@@ -34,10 +31,7 @@ AddressInfo Resolve(const NetworkDevice& device, const std::string& path) {
   hints.ai_flags = device.listen ? AI_PASSIVE | AI_NUMERICHOST : AI_ADDRCONFIG;
   addrinfo* found = nullptr;
   const int status = getaddrinfo(device.host.c_str(), device.port.c_str(), &hints, &found);
-  if (status != 0) {
-    throw NumberedError(kErrPortOpenFailed,
-                        "Invalid port number: " + path + ": " + gai_strerror(status));
-  }
+  if (status != 0) throw PortAbsent(path, gai_strerror(status));
   return AddressInfo(found);
 }
 

@@ -14,7 +14,6 @@ int ListenTcp(const NetworkDevice& device, const std::string& path);
 
 // A socket connected to the device's host and port, waiting at most
 // kConnectWaitMs for the connection.
-inline constexpr int kConnectWaitMs = 3000;
 int ConnectTcp(const NetworkDevice& device, const std::string& path);
 
 // A waiting connection on listener, its peer's numeric address in *peer; -1

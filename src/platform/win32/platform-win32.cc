@@ -11,7 +11,7 @@
 std::unique_ptr<Platform> CreatePlatform(const std::string& /*command_line*/, LogSink log) {
   auto loop = std::make_unique<Win32EventLoop>();
   auto platform = std::make_unique<Platform>();
-  platform->com_port = std::make_unique<Win32SerialPort>(*loop);
+  platform->com_port = std::make_unique<Win32SerialPort>(*loop, log);
   platform->service = std::make_unique<Win32ServiceControl>(*loop, std::move(log));
   platform->display = std::make_unique<Win32Display>(*loop);
   platform->loop = std::move(loop);

@@ -11,9 +11,9 @@ NumberedError OpenError(DWORD error, const std::string& path) {
   const std::string reason = SystemErrorText(error);
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
       error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME) {
-    return NumberedError(kErrPortOpenFailed, "Invalid port number: " + path + ": " + reason);
+    return PortAbsent(path, reason);
   }
-  return NumberedError(kErrPortBusy, "Port cannot be opened: " + path + ": " + reason);
+  return PortBusy(path, reason);
 }
 
 // Why the device behind handle is gone, or "" while it is there. A read
@@ -75,7 +75,8 @@ void SetLine(const SerialSettings& line, DCB* dcb) {
 
 }  // namespace
 
-Win32SerialPort::Win32SerialPort(Win32EventLoop& loop) : loop_(loop) {}
+Win32SerialPort::Win32SerialPort(Win32EventLoop& loop, LogSink log)
+    : loop_(loop), log_(std::move(log)) {}
 
 Win32SerialPort::~Win32SerialPort() { CloseDevice(); }
 
@@ -84,6 +85,7 @@ std::string Win32SerialPort::DeviceForPort(int16_t port) const {
 }
 
 void Win32SerialPort::OpenDevice(const std::string& path) {
+  if (OpenNetwork(path)) return;
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw OpenError(GetLastError(), path);
@@ -104,6 +106,7 @@ void Win32SerialPort::OpenDevice(const std::string& path) {
 }
 
 void Win32SerialPort::ApplyLine(const SerialSettings& line) {
+  if (socket_ != kNoSocket) return;
   DCB dcb = {};
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(handle_, &dcb)) throw OpenError(GetLastError(), DevicePath());
@@ -114,7 +117,15 @@ void Win32SerialPort::ApplyLine(const SerialSettings& line) {
 void Win32SerialPort::StartReading() {
   stop_reading_ = false;
   reading_stopped_ = false;
-  reader_ = std::thread([this, handle = handle_, path = DevicePath()] { ReadLoop(handle, path); });
+  const std::string path = DevicePath();
+  if (listening_) {
+    reader_ =
+        std::thread([this, path, options = network_options()] { ReadListener(path, options); });
+  } else if (socket_ != kNoSocket) {
+    reader_ = std::thread([this, path] { ReadDeviceServer(path); });
+  } else {
+    reader_ = std::thread([this, handle = handle_, path] { ReadLoop(handle, path); });
+  }
 }
 
 void Win32SerialPort::StopReading() {
@@ -131,11 +142,13 @@ void Win32SerialPort::JoinReader() {
 void Win32SerialPort::CloseDevice() {
   if (!PortOpen()) return;
   JoinReader();
-  CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+  CloseNetwork();
   reading_stopped_ = false;
   std::lock_guard<std::mutex> lock(received_->mutex);
   received_->bytes.clear();
   received_->error.clear();
+  received_->job_ended = false;
 }
 
 void Win32SerialPort::ReadLoop(HANDLE handle, const std::string& path) {
@@ -156,13 +169,24 @@ void Win32SerialPort::ReadLoop(HANDLE handle, const std::string& path) {
       if (gone.empty() && GetTickCount64() - started < kReadWaitMs / 2) Sleep(kReadWaitMs);
     }
   }
-  if (gone.empty()) return;
+  if (!gone.empty()) Lose(path, gone);
+}
+
+void Win32SerialPort::Lose(const std::string& path, const std::string& reason) {
   std::lock_guard<std::mutex> lock(received_->mutex);
-  received_->error = "Error reading " + path + ": " + gone;
+  received_->error = ReadFailure(path, reason);
   NotifyLoop();
 }
 
 void Win32SerialPort::ReadRemaining() {
+  if (socket_ != kNoSocket) {
+    const Socket line = listening_ ? connection_ : socket_;
+    std::string reason;
+    std::lock_guard<std::mutex> lock(received_->mutex);
+    while (line != kNoSocket && ReceiveTcp(line, &received_->bytes, &reason) > 0) {
+    }
+    return;
+  }
   COMMTIMEOUTS at_once = {};
   at_once.ReadIntervalTimeout = MAXDWORD;  // the totals 0: return with what is there
   if (!SetCommTimeouts(handle_, &at_once)) return;
@@ -187,13 +211,27 @@ void Win32SerialPort::NotifyLoop() {
 }
 
 void Win32SerialPort::RaiseOnComm() {
+  std::vector<std::string> lines;
+  bool waiting = false;
+  bool job_ended = false;
   {
     std::lock_guard<std::mutex> lock(received_->mutex);
     received_->notify_posted = false;
-    if (received_->bytes.empty() && received_->error.empty()) return;
+    lines = std::exchange(received_->lines, {});
+    waiting = !received_->bytes.empty() || !received_->error.empty();
+    job_ended = received_->job_ended;
+  }
+  for (const std::string& line : lines) {
+    if (log_) log_(line);
   }
   if (!PortOpen() || reading_stopped_) return;
-  RaiseReceive();
+  if (waiting) RaiseReceive();
+  if (!job_ended || !PortOpen()) return;
+  RaiseEndOfJob();
+  // Only now may the reader take the next connection: its bytes are not
+  // this job's.
+  std::lock_guard<std::mutex> lock(received_->mutex);
+  received_->job_ended = false;
 }
 
 std::string Win32SerialPort::Input() {
