@@ -52,12 +52,7 @@ class TokenSet {
     ++bits_;
     slots_.assign(size_t{1} << bits_, 0);
     used_.clear();
-    for (uint64_t key : keys) {
-      size_t at = Slot(key);
-      while (slots_[at] != 0) at = (at + 1) & (slots_.size() - 1);
-      slots_[at] = key;
-      used_.push_back(at);
-    }
+    for (uint64_t key : keys) Insert(key);
   }
 
   int bits_ = 11;
