@@ -67,6 +67,11 @@ std::string TimeOfDay(const LocalTime& t) {
   return TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second);
 }
 
+// The page address of a report: file without ".xml", from "/".
+std::string ReportAddress(const std::string& file) {
+  return "/" + (file.ends_with(".xml") ? file.substr(0, file.size() - 4) : file);
+}
+
 std::string JournalQuery(const std::string& journal) {
   return journal.empty() ? "" : "?journal=" + UrlEncode(journal);
 }
@@ -176,7 +181,7 @@ std::string Calendar(const std::string& base, const LocalTime& month,
 }
 
 std::string Downloads(const std::string& file) {
-  const std::string base = ReportPath(file);
+  const std::string base = ReportAddress(file);
   return "<p class=\"downloads\">Download: " + Link(base + ".xml", "XML") + " | " +
          Link(base + ".htm", "HTML") + " | " + Link(base + ".txt", "plain text") + "</p>\n";
 }
@@ -208,10 +213,6 @@ std::string JournalWords(const std::string& name) {
     words += static_cast<char>(i > 0 && starts_word ? std::tolower(c) : c);
   }
   return words;
-}
-
-std::string ReportPath(const std::string& file) {
-  return "/" + (file.ends_with(".xml") ? file.substr(0, file.size() - 4) : file);
 }
 
 std::string HomePage(const std::string& title, const std::vector<LocalTime>& months,
@@ -265,8 +266,8 @@ std::string DayPage(const std::string& title, const LocalTime& day,
   const size_t first = std::min(page * kPageSize, of_day.size());
   const size_t end = std::min(first + kPageSize, of_day.size());
   for (size_t i = first; i < end; ++i) {
-    body += "<tr><td>" + Link(ReportPath(of_day[i].file), TimeOfDay(of_day[i].time)) + "</td><td>" +
-            HtmlEscape(JournalWords(of_day[i].name)) + "</td></tr>\n";
+    body += "<tr><td>" + Link(ReportAddress(of_day[i].file), TimeOfDay(of_day[i].time)) +
+            "</td><td>" + HtmlEscape(JournalWords(of_day[i].name)) + "</td></tr>\n";
   }
   body +=
       "</table></div>\n" + Pager(day_path + (journal.empty() ? "?" : JournalQuery(journal) + "&"),
@@ -293,9 +294,9 @@ std::string ReportPage(const std::string& title, const ReportView& view, const S
   }
   const ReportRef& report = view.report;
   std::string nav = "<p class=\"pager\">";
-  if (!view.previous.file.empty()) nav += Link(ReportPath(view.previous.file), "< Previous");
+  if (!view.previous.file.empty()) nav += Link(ReportAddress(view.previous.file), "< Previous");
   nav += Link(MonthPath(base, report.time) + TwoDigits(report.time.day) + "/", "Day");
-  if (!view.next.file.empty()) nav += Link(ReportPath(view.next.file), "Next >");
+  if (!view.next.file.empty()) nav += Link(ReportAddress(view.next.file), "Next >");
   const std::string body = nav + "</p>\n" + Downloads(report.file) + "<div class=\"scroll\"><pre>" +
                            lines + "</pre></div>\n";
   return Page(title,
@@ -323,7 +324,7 @@ std::string SearchPage(const std::string& title, const SearchForm& form,
   const std::string query =
       "?q=" + UrlEncode(form.query.text) + (form.query.regex ? "&regex=1" : "");
   for (const ReportHits& report : results.reports) {
-    body += "<section><h2>" + Link(ReportPath(report.file) + query, report.timestamp) + " " +
+    body += "<section><h2>" + Link(ReportAddress(report.file) + query, report.timestamp) + " " +
             HtmlEscape(JournalWords(report.name)) + " <span class=\"small\">(" +
             std::to_string(report.line_count) + " lines)</span></h2>\n" +
             "<div class=\"scroll\"><pre>";
