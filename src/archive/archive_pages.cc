@@ -5,6 +5,7 @@
 #include <map>
 #include <tuple>
 
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 
 namespace {
@@ -56,7 +57,7 @@ std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
 // base: "" or a plant's "/PLANT".
 std::string MonthPath(const std::string& base, const LocalTime& t) {
-  return base + "/" + std::to_string(t.year) + "/" + MonthNames().at(t.month - 1) + "/";
+  return base + "/" + std::to_string(t.year) + "/" + MonthFolderName(t.month) + "/";
 }
 
 std::string MonthHeading(const LocalTime& t) {
