@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <map>
 #include <tuple>
 
@@ -132,21 +133,6 @@ std::string JournalCounts(const std::vector<ReportRef>& reports, const std::stri
   return html + "</p>\n";
 }
 
-// Monday = 0 ... Sunday = 6 of a date (proleptic Gregorian).
-int Weekday(int year, int month, int day) {
-  static constexpr int kOffsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-  if (month < 3) --year;
-  const int sunday_based =
-      (year + year / 4 - year / 100 + year / 400 + kOffsets[month - 1] + day) % 7;
-  return (sunday_based + 6) % 7;
-}
-
-int DaysIn(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-}
-
 std::string Calendar(const std::string& base, const LocalTime& month,
                      const std::vector<ReportRef>& reports, const std::string& journal) {
   std::map<int, std::map<std::string, size_t>> by_day;
@@ -157,10 +143,16 @@ std::string Calendar(const std::string& base, const LocalTime& month,
   for (const char* name : {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"}) {
     html += std::string("<div class=\"head\">") + name + "</div>";
   }
-  for (int blank = Weekday(month.year, month.month, 1); blank > 0; --blank) {
+  namespace chrono = std::chrono;
+  const chrono::year_month shown{chrono::year(month.year),
+                                 chrono::month(static_cast<unsigned>(month.month))};
+  // Weeks start on Monday (ISO 1).
+  for (unsigned blank = chrono::weekday(chrono::sys_days(shown / 1)).iso_encoding() - 1; blank > 0;
+       --blank) {
     html += "<div class=\"empty\"></div>";
   }
-  for (int day = 1; day <= DaysIn(month.year, month.month); ++day) {
+  const int days = static_cast<int>(static_cast<unsigned>((shown / chrono::last).day()));
+  for (int day = 1; day <= days; ++day) {
     const auto found = by_day.find(day);
     html += "<div>";
     if (found == by_day.end()) {
