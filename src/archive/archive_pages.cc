@@ -54,8 +54,6 @@ std::string UrlEncode(const std::string& text) {
   return out;
 }
 
-std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
-
 // base: "" or a plant's "/PLANT".
 std::string MonthPath(const std::string& base, const LocalTime& t) {
   return base + "/" + std::to_string(t.year) + "/" + MonthFolderName(t.month) + "/";
@@ -63,10 +61,6 @@ std::string MonthPath(const std::string& base, const LocalTime& t) {
 
 std::string MonthHeading(const LocalTime& t) {
   return MonthNames().at(t.month - 1) + " " + std::to_string(t.year);
-}
-
-std::string TimeOfDay(const LocalTime& t) {
-  return TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second);
 }
 
 // The page address of a report: file without ".xml", from "/".
@@ -259,7 +253,7 @@ std::string DayPage(const std::string& title, const LocalTime& day,
   const size_t first = std::min(page * kPageSize, of_day.size());
   const size_t end = std::min(first + kPageSize, of_day.size());
   for (size_t i = first; i < end; ++i) {
-    body += "<tr><td>" + Link(ReportAddress(of_day[i].file), TimeOfDay(of_day[i].time)) +
+    body += "<tr><td>" + Link(ReportAddress(of_day[i].file), ClockTime(of_day[i].time, ":")) +
             "</td><td>" + HtmlEscape(JournalWords(of_day[i].name)) + "</td></tr>\n";
   }
   body +=
@@ -294,7 +288,7 @@ std::string ReportPage(const std::string& title, const ReportView& view, const S
                            lines + "</pre></div>\n";
   return Page(title,
               JournalWords(report.name) + ", " + std::to_string(report.time.day) + " " +
-                  MonthHeading(report.time) + " " + TimeOfDay(report.time),
+                  MonthHeading(report.time) + " " + ClockTime(report.time, ":"),
               body);
 }
 
