@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <map>
 #include <tuple>
 
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 
 namespace {
@@ -52,19 +54,18 @@ std::string UrlEncode(const std::string& text) {
   return out;
 }
 
-std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
-
 // base: "" or a plant's "/PLANT".
 std::string MonthPath(const std::string& base, const LocalTime& t) {
-  return base + "/" + std::to_string(t.year) + "/" + MonthNames().at(t.month - 1) + "/";
+  return base + "/" + std::to_string(t.year) + "/" + MonthFolderName(t.month) + "/";
 }
 
 std::string MonthHeading(const LocalTime& t) {
   return MonthNames().at(t.month - 1) + " " + std::to_string(t.year);
 }
 
-std::string TimeOfDay(const LocalTime& t) {
-  return TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second);
+// The page address of a report: file without ".xml", from "/".
+std::string ReportAddress(const std::string& file) {
+  return "/" + (file.ends_with(".xml") ? file.substr(0, file.size() - 4) : file);
 }
 
 std::string JournalQuery(const std::string& journal) {
@@ -126,21 +127,6 @@ std::string JournalCounts(const std::vector<ReportRef>& reports, const std::stri
   return html + "</p>\n";
 }
 
-// Monday = 0 ... Sunday = 6 of a date (proleptic Gregorian).
-int Weekday(int year, int month, int day) {
-  static constexpr int kOffsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-  if (month < 3) --year;
-  const int sunday_based =
-      (year + year / 4 - year / 100 + year / 400 + kOffsets[month - 1] + day) % 7;
-  return (sunday_based + 6) % 7;
-}
-
-int DaysIn(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-}
-
 std::string Calendar(const std::string& base, const LocalTime& month,
                      const std::vector<ReportRef>& reports, const std::string& journal) {
   std::map<int, std::map<std::string, size_t>> by_day;
@@ -151,10 +137,16 @@ std::string Calendar(const std::string& base, const LocalTime& month,
   for (const char* name : {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"}) {
     html += std::string("<div class=\"head\">") + name + "</div>";
   }
-  for (int blank = Weekday(month.year, month.month, 1); blank > 0; --blank) {
+  namespace chrono = std::chrono;
+  const chrono::year_month shown{chrono::year(month.year),
+                                 chrono::month(static_cast<unsigned>(month.month))};
+  // Weeks start on Monday (ISO 1).
+  for (unsigned blank = chrono::weekday(chrono::sys_days(shown / 1)).iso_encoding() - 1; blank > 0;
+       --blank) {
     html += "<div class=\"empty\"></div>";
   }
-  for (int day = 1; day <= DaysIn(month.year, month.month); ++day) {
+  const int days = static_cast<int>(static_cast<unsigned>((shown / chrono::last).day()));
+  for (int day = 1; day <= days; ++day) {
     const auto found = by_day.find(day);
     html += "<div>";
     if (found == by_day.end()) {
@@ -176,7 +168,7 @@ std::string Calendar(const std::string& base, const LocalTime& month,
 }
 
 std::string Downloads(const std::string& file) {
-  const std::string base = ReportPath(file);
+  const std::string base = ReportAddress(file);
   return "<p class=\"downloads\">Download: " + Link(base + ".xml", "XML") + " | " +
          Link(base + ".htm", "HTML") + " | " + Link(base + ".txt", "plain text") + "</p>\n";
 }
@@ -208,10 +200,6 @@ std::string JournalWords(const std::string& name) {
     words += static_cast<char>(i > 0 && starts_word ? std::tolower(c) : c);
   }
   return words;
-}
-
-std::string ReportPath(const std::string& file) {
-  return "/" + (file.ends_with(".xml") ? file.substr(0, file.size() - 4) : file);
 }
 
 std::string HomePage(const std::string& title, const std::vector<LocalTime>& months,
@@ -265,8 +253,8 @@ std::string DayPage(const std::string& title, const LocalTime& day,
   const size_t first = std::min(page * kPageSize, of_day.size());
   const size_t end = std::min(first + kPageSize, of_day.size());
   for (size_t i = first; i < end; ++i) {
-    body += "<tr><td>" + Link(ReportPath(of_day[i].file), TimeOfDay(of_day[i].time)) + "</td><td>" +
-            HtmlEscape(JournalWords(of_day[i].name)) + "</td></tr>\n";
+    body += "<tr><td>" + Link(ReportAddress(of_day[i].file), ClockTime(of_day[i].time, ":")) +
+            "</td><td>" + HtmlEscape(JournalWords(of_day[i].name)) + "</td></tr>\n";
   }
   body +=
       "</table></div>\n" + Pager(day_path + (journal.empty() ? "?" : JournalQuery(journal) + "&"),
@@ -293,14 +281,14 @@ std::string ReportPage(const std::string& title, const ReportView& view, const S
   }
   const ReportRef& report = view.report;
   std::string nav = "<p class=\"pager\">";
-  if (!view.previous.file.empty()) nav += Link(ReportPath(view.previous.file), "< Previous");
+  if (!view.previous.file.empty()) nav += Link(ReportAddress(view.previous.file), "< Previous");
   nav += Link(MonthPath(base, report.time) + TwoDigits(report.time.day) + "/", "Day");
-  if (!view.next.file.empty()) nav += Link(ReportPath(view.next.file), "Next >");
+  if (!view.next.file.empty()) nav += Link(ReportAddress(view.next.file), "Next >");
   const std::string body = nav + "</p>\n" + Downloads(report.file) + "<div class=\"scroll\"><pre>" +
                            lines + "</pre></div>\n";
   return Page(title,
               JournalWords(report.name) + ", " + std::to_string(report.time.day) + " " +
-                  MonthHeading(report.time) + " " + TimeOfDay(report.time),
+                  MonthHeading(report.time) + " " + ClockTime(report.time, ":"),
               body);
 }
 
@@ -323,7 +311,7 @@ std::string SearchPage(const std::string& title, const SearchForm& form,
   const std::string query =
       "?q=" + UrlEncode(form.query.text) + (form.query.regex ? "&regex=1" : "");
   for (const ReportHits& report : results.reports) {
-    body += "<section><h2>" + Link(ReportPath(report.file) + query, report.timestamp) + " " +
+    body += "<section><h2>" + Link(ReportAddress(report.file) + query, report.timestamp) + " " +
             HtmlEscape(JournalWords(report.name)) + " <span class=\"small\">(" +
             std::to_string(report.line_count) + " lines)</span></h2>\n" +
             "<div class=\"scroll\"><pre>";

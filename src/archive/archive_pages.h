@@ -19,9 +19,6 @@ std::string HtmlEscape(std::string_view text);
 // A journal's name in words: "ProcessAlarmJournal" -> "Process alarm journal".
 std::string JournalWords(const std::string& name);
 
-// The page address of a report: file without ".xml", from "/".
-std::string ReportPath(const std::string& file);
-
 // The pages below take base: "" for a data folder's view, "/PLANT" for a
 // plant's in a view of several (ReportRef::file then starts with "PLANT/").
 

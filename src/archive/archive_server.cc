@@ -16,6 +16,7 @@
 #include "archive/archive_pages.h"
 #include "archive/limited_server.h"
 #include "archive/search.h"
+#include "output/report_path.h"
 #include "output/text_helpers.h"
 
 namespace {
@@ -78,10 +79,7 @@ void LogRequest(const httplib::Request& request, const httplib::Response& respon
 
 // The month of a request's matches[2] and [3] (YEAR, Mon).
 LocalTime MonthOf(const httplib::Request& request) {
-  const auto& names = MonthNames();
-  const auto found = std::find(names.begin(), names.end(), request.matches[3].str());
-  return {std::stoi(request.matches[2].str()),
-          found == names.end() ? 0 : static_cast<int>(found - names.begin()) + 1, 1};
+  return {std::stoi(request.matches[2].str()), MonthOfFolderName(request.matches[3].str()), 1};
 }
 
 // The pages' base: "/PLANT" of the request's plant, "" without.

@@ -49,8 +49,7 @@ bool UpdateTextIndex(const std::string& data_folder, const std::atomic<bool>& st
 
 bool FolderSource::FindMonth(int year, int month, MonthFolder* found) const {
   if (month < 1 || month > 12) return false;
-  const std::string path =
-      JoinPath(JoinPath(data_folder_, std::to_string(year)), MonthFolderName(month));
+  const std::string path = MonthFolderPath(data_folder_, {year, month, 1});
   return MonthFolderOf(path, found) && FolderExists(path) && InsideFolder(data_folder_, path);
 }
 

@@ -105,10 +105,9 @@ bool IsDamage(int code) {
   return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
-// The text table's query for reports holding atom (3 characters or more):
+// The text table's query for reports holding text (3 characters or more):
 // each of its trigrams, as a quoted string.
-std::string TrigramQuery(const std::string& atom) {
-  const std::string& text = atom;
+std::string TrigramQuery(const std::string& text) {
   std::vector<size_t> starts;  // where each character begins
   for (size_t at = 0; at < text.size(); ++at) {
     if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) starts.push_back(at);

@@ -81,7 +81,7 @@ class MonthCheck {
       if (entry == listed.end()) {
         SettledProblem(file, "not listed in dir.xml");
       } else if (parsed) {
-        CheckEntry(file, *entry->second, path);
+        CheckEntry(file, *entry->second, expected);
       }
     }
     for (const auto& [file, count] : times) {
@@ -90,9 +90,8 @@ class MonthCheck {
     }
   }
 
-  // An index entry against the one the report's file name makes.
-  void CheckEntry(const std::string& file, const IndexEntry& entry, const ReportPath& path) {
-    const IndexEntry expected = IndexEntryOf(path);
+  // An index entry against expected, the one the report's file name makes.
+  void CheckEntry(const std::string& file, const IndexEntry& entry, const IndexEntry& expected) {
     if (entry.name != expected.name) {
       Problem(file, "dir.xml names it '" + entry.name + "', its file name '" + expected.name + "'");
     }

@@ -41,6 +41,12 @@ std::string CodePageToUtf8(std::string_view text);
 // every other byte stays as it is.
 std::string Utf8ToCodePage(std::string_view utf8);
 
+// value, a number of 0 to 99, as two digits: "07".
+std::string TwoDigits(int value);
+
+// "hh:nn:ss" of t with separator in place of ":".
+std::string ClockTime(const LocalTime& t, const std::string& separator);
+
 // The date patterns, rendered with the regional settings in the given form.
 // A month outside 1 ... 12 raises error 9 "Subscript out of range".
 
