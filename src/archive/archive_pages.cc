@@ -52,8 +52,6 @@ std::string UrlEncode(const std::string& text) {
   return out;
 }
 
-std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
-
 // base: "" or a plant's "/PLANT".
 std::string MonthPath(const std::string& base, const LocalTime& t) {
   return base + "/" + std::to_string(t.year) + "/" + MonthNames().at(t.month - 1) + "/";

@@ -22,10 +22,6 @@ int Number(std::string_view digits) {
   return value;
 }
 
-std::string TwoDigits(int value) {
-  return {static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
-}
-
 // Splits the last "_"-separated part off *rest; "" when there is none.
 std::string_view TakeLastPart(std::string_view* rest) {
   const size_t underscore = rest->rfind('_');

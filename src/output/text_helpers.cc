@@ -68,14 +68,14 @@ std::string ZeroPadded(int value, int digits) {
   return text;
 }
 
-std::string TwoDigits(int value) { return ZeroPadded(value, 2); }
-
 // "hh:nn:ss" with the given separator in place of ":".
 std::string ClockTime(const LocalTime& t, const std::string& separator) {
   return TwoDigits(t.hour) + separator + TwoDigits(t.minute) + separator + TwoDigits(t.second);
 }
 
 }  // namespace
+
+std::string TwoDigits(int value) { return ZeroPadded(value, 2); }
 
 std::string NormalizeLineEnds(const std::string& text) { return ReplaceBytes(text, kLineEnds); }
 

@@ -11,6 +11,9 @@
 // Makes every CR LF and every lone CR a CR LF and drops every lone LF.
 std::string NormalizeLineEnds(const std::string& text);
 
+// value (0 ... 99) as two digits, a leading zero added.
+std::string TwoDigits(int value);
+
 // Replaces "&", "<" and ">" by their entities, in that order; nothing else.
 std::string EscapeXml(const std::string& text);
 
