@@ -10,6 +10,7 @@
 
 #include "output/service_log.h"
 #include "platform/file_system.h"
+#include "util/digits.h"
 
 namespace {
 
@@ -18,17 +19,6 @@ constexpr size_t kSequenceDigits = 10;
 // A record name taken by a file the listing at start did not show (another
 // process's, say) moves on to the next number; this many are tried.
 constexpr int kNameAttempts = 100;
-
-bool AllDigits(std::string_view text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-uint64_t Number(std::string_view digits) {
-  uint64_t value = 0;
-  for (char c : digits) value = value * 10 + static_cast<uint64_t>(c - '0');
-  return value;
-}
 
 // YYYYMMDDhhmmss: sorts in time order.
 std::string Stamp(const LocalTime& t) {
@@ -41,7 +31,7 @@ std::string Stamp(const LocalTime& t) {
 std::optional<LocalTime> ParseStamp(std::string_view text) {
   if (text.size() != kStampDigits || !AllDigits(text)) return std::nullopt;
   const auto field = [&](size_t at, size_t length) {
-    return static_cast<int>(Number(text.substr(at, length)));
+    return static_cast<int>(DigitsValue(text.substr(at, length)));
   };
   const LocalTime t{field(0, 4), field(4, 2), field(6, 2), field(8, 2), field(10, 2), field(12, 2)};
   if (t.month < 1 || t.month > 12) return std::nullopt;
@@ -65,7 +55,7 @@ bool ParsePieceLine(std::string_view bytes, LocalTime* t, size_t* line_size, siz
   if (!stamp || !AllDigits(digits) || digits.size() > 18) return false;
   *t = *stamp;
   *line_size = end + 1;
-  *size = static_cast<size_t>(Number(digits));
+  *size = static_cast<size_t>(DigitsValue(digits));
   return true;
 }
 
@@ -92,7 +82,7 @@ std::optional<ReportSpool::Record> ParseRecordName(std::string_view name,
   }
   const std::string_view sequence = rest.substr(0, kSequenceDigits);
   if (sequence.size() != kSequenceDigits || !AllDigits(sequence)) return std::nullopt;
-  record.sequence = Number(sequence);
+  record.sequence = DigitsValue(sequence);
   if (rest.size() == kSequenceDigits) return record;
   record.t = ParseStamp(rest.substr(kSequenceDigits + 1));
   if (rest[kSequenceDigits] != '.' || !record.t) return std::nullopt;

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "platform/file_system.h"
+#include "util/digits.h"
 
 namespace {
 
@@ -13,13 +14,8 @@ constexpr size_t kTimeDigits = 6;  // hhnnss
 // The number that digits spells, or -1 when it is empty, too long or holds
 // anything but the digits 0 to 9.
 int Number(std::string_view digits) {
-  if (digits.empty() || digits.size() > kTimeDigits) return -1;
-  int value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value;
+  if (digits.size() > kTimeDigits || !AllDigits(digits)) return -1;
+  return static_cast<int>(DigitsValue(digits));
 }
 
 // Splits the last "_"-separated part off *rest; "" when there is none.

@@ -1,6 +1,6 @@
 #include "platform/file_system.h"
 
-#include <algorithm>
+#include "util/digits.h"
 
 namespace {
 
@@ -8,11 +8,6 @@ namespace {
 std::string_view WriterId(std::string_view file_name) {
   const std::string_view ids = file_name.substr(file_name.rfind(".tmp") + 4);
   return ids.substr(0, ids.find('_'));
-}
-
-bool AllDigits(std::string_view text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
