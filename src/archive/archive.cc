@@ -21,16 +21,16 @@ int YearNumber(const std::string& name) {
   return std::stoi(name);
 }
 
-std::string Relative(int year, int month) {
-  return std::to_string(year) + "/" + MonthFolderName(month);
-}
-
 bool IsFolder(const fs::path& path) {
   std::error_code ignored;
   return fs::is_directory(path, ignored);
 }
 
 }  // namespace
+
+std::string RelativeMonth(int year, int month) {
+  return std::to_string(year) + "/" + MonthFolderName(month);
+}
 
 bool MonthFolderOf(const std::string& path, MonthFolder* month) {
   fs::path folder = fs::path(path);
@@ -39,7 +39,7 @@ bool MonthFolderOf(const std::string& path, MonthFolder* month) {
   month->year = YearNumber(folder.parent_path().filename().string());
   month->path = folder.string();
   if (month->month == 0 || month->year < 0) return false;
-  month->relative = Relative(month->year, month->month);
+  month->relative = RelativeMonth(month->year, month->month);
   return true;
 }
 
@@ -51,7 +51,9 @@ std::vector<MonthFolder> ListMonths(const std::string& data_folder) {
     if (number < 0 || !IsFolder(year.path())) continue;
     for (int month = 1; month <= 12; ++month) {
       const fs::path path = year.path() / MonthFolderName(month);
-      if (IsFolder(path)) months.push_back({number, month, path.string(), Relative(number, month)});
+      if (IsFolder(path)) {
+        months.push_back({number, month, path.string(), RelativeMonth(number, month)});
+      }
     }
   }
   std::sort(months.begin(), months.end(), [](const MonthFolder& a, const MonthFolder& b) {

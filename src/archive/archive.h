@@ -22,6 +22,9 @@ struct MonthFolder {
   std::string relative;  // "2005/Jan"
 };
 
+// A month folder's path within the data folder, "2005/Jan".
+std::string RelativeMonth(int year, int month);
+
 // The YEAR/Mon folders of data_folder (four-digit years, month folder
 // names), newest first.
 std::vector<MonthFolder> ListMonths(const std::string& data_folder);

@@ -36,6 +36,7 @@
 #include "support/log_target.h"
 #include "support/pty.h"
 #include "support/temp_folder.h"
+#include "support/wait_for.h"
 
 extern char** environ;
 
@@ -168,12 +169,7 @@ class ServiceE2eTest : public ::testing::Test {
   bool Running(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
 
   static bool WaitFor(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return ::WaitFor(condition, kPatience);
   }
 
   // True once the process holds the pty's device open.

@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -33,6 +32,7 @@
 #include "support/log_target.h"
 #include "support/private_postgres.h"
 #include "support/sample_archive.h"
+#include "support/wait_for.h"
 
 extern char** environ;
 
@@ -42,6 +42,7 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
 constexpr int kSampleReports = 19;  // SampleArchive's
+constexpr auto kPatience = std::chrono::minutes(1);
 const std::string kPlantedJan = "2005/Jan/SystemErrorJournal_05Jan05_091007";
 
 SearchQuery Searching(const std::string& text, bool regex = false) {
@@ -113,15 +114,6 @@ class CentralArchiveTest : public ::testing::Test {
     return SchemaVersion(*db_) == 0 ? 0 : std::stoi(Query("SELECT count(*) FROM reports"));
   }
 
-  // Polls until done() or a minute passed.
-  static bool WaitUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 6000; ++i) {
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-  }
-
   PrivatePostgres postgres_;
   TempFolder work_;
   const std::string output_ = work_ / "output";
@@ -191,7 +183,7 @@ TEST_F(CentralArchiveTest, KilledMidwayThenRunTwiceAtOnceLeavesEveryReportOnce) 
   }
 
   ArchiveProcess killed(PublishArgs(data.path(), "north"), output_);
-  ASSERT_TRUE(WaitUntil([&] { return Count() > 0; }));
+  ASSERT_TRUE(WaitFor([&] { return Count() > 0; }, kPatience));
   killed.Kill(SIGKILL);
   EXPECT_LT(Count(), kReports);
   ArchiveProcess one(PublishArgs(data.path(), "north"), output_);
@@ -211,7 +203,7 @@ TEST_F(CentralArchiveTest, FollowCarriesOnAcrossAServerRestart) {
   std::vector<std::string> args = PublishArgs(archive.path(), "north");
   args.push_back("--follow");
   ArchiveProcess follow(args, output_);
-  ASSERT_TRUE(WaitUntil([&] { return Count() == kSampleReports; }));
+  ASSERT_TRUE(WaitFor([&] { return Count() == kSampleReports; }, kPatience));
 
   db_.reset();
   ASSERT_TRUE(postgres_.Stop());
@@ -219,10 +211,11 @@ TEST_F(CentralArchiveTest, FollowCarriesOnAcrossAServerRestart) {
   ASSERT_TRUE(WriteReportAt(archive.path(), "ProcessAlarmJournal",
                             "\r\n  PROCESS ALARM JOURNAL\r\n  FIC-7 HI\r\n",
                             {2005, 2, 1, 8, 0, 0}));
-  ASSERT_TRUE(WaitUntil([&] { return Occurrences(ReadBytes(output_), "unreachable") > 0; }));
+  ASSERT_TRUE(
+      WaitFor([&] { return Occurrences(ReadBytes(output_), "unreachable") > 0; }, kPatience));
   ASSERT_TRUE(postgres_.Start());
   db_ = std::make_unique<DbConnection>(postgres_.conninfo());
-  EXPECT_TRUE(WaitUntil([&] { return Count() == kSampleReports + 1; }));
+  EXPECT_TRUE(WaitFor([&] { return Count() == kSampleReports + 1; }, kPatience));
   follow.Kill(SIGTERM);
   const std::string log = ReadBytes(output_);
   EXPECT_EQ(Occurrences(log, "the central database is unreachable"), 1u) << log;
@@ -262,7 +255,7 @@ TEST_F(CentralArchiveTest, ServesEveryPlantWithItsReportsAndASearchAcrossThem) {
   ArchiveServer server(every_plant, {}, &plants);
   ASSERT_TRUE(server.Bind("127.0.0.1", 0));
   std::thread serving([&] { server.Run(); });
-  ASSERT_TRUE(WaitUntil([&] { return server.running(); }));
+  ASSERT_TRUE(WaitFor([&] { return server.running(); }, kPatience));
   httplib::Client client("127.0.0.1", server.port());
   const std::string report = "/north/" + kPlantedJan;
   const std::pair<std::string, std::vector<std::string>> pages[] = {

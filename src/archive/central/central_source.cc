@@ -9,7 +9,6 @@
 #include "archive/central/central_search.h"
 #include "archive/central/central_text.h"
 #include "archive/central/db_connection.h"
-#include "output/report_path.h"
 #include "output/text_helpers.h"
 
 namespace {
@@ -28,11 +27,6 @@ bool WithDatabase(const std::string& conninfo, Body body, std::string* error = n
     if (error != nullptr) *error = reason;
     return false;
   }
-}
-
-// "2005/Jan" of a year and month.
-std::string MonthText(int year, int month) {
-  return std::to_string(year) + "/" + MonthFolderName(month);
 }
 
 }  // namespace
@@ -63,7 +57,7 @@ bool CentralSource::MonthReports(int year, int month, std::vector<ReportRef>* re
                                  std::string*) {
   reports->clear();
   if (month < 1 || month > 12) return false;
-  const std::string folder = MonthText(year, month);
+  const std::string folder = RelativeMonth(year, month);
   return WithDatabase(conninfo_, [&](DbConnection& db) {
     const DbResult rows = db.Exec(
         "SELECT journal, to_char(filed, 'YYYY-MM-DD HH24:MI:SS'), file FROM reports "
