@@ -10,7 +10,8 @@
 
 #include <memory>
 #include <string>
-#include <type_traits>
+
+#include "platform/win32/sc_handle-win32.h"
 
 #define CUSTOM_ACTION extern "C" __declspec(dllexport) UINT __stdcall
 
@@ -22,11 +23,6 @@ constexpr const wchar_t* kSettingsName = L"QuellorService.ini";
 // A stop files the report being received first: allow it a while.
 constexpr DWORD kStopTimeoutMs = 120 * 1000;
 constexpr DWORD kPollMs = 200;
-
-struct ScHandleCloser {
-  void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
-};
-using ScHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ScHandleCloser>;
 
 // The service opened with `access`; null when it is not installed.
 ScHandle OpenQuellor(DWORD access) {

@@ -9,12 +9,12 @@ std::string& ReplacedDataFolder() {
   return folder;
 }
 
+}  // namespace
+
 std::string FolderFromEnvironment(const char* variable, const std::string& otherwise) {
   const char* folder = std::getenv(variable);
   return folder != nullptr && *folder != '\0' ? folder : otherwise;
 }
-
-}  // namespace
 
 std::string DefaultDataFolder() {
   const std::string& replaced = ReplacedDataFolder();

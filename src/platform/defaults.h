@@ -16,6 +16,10 @@ void SetDefaultDataFolder(const std::string& folder);
 // The platform's own built-in value (defaults-posix.cc, defaults-win32.cc).
 std::string PlatformDataFolder();
 
+// The folder the environment variable names; otherwise when it is unset or
+// empty.
+std::string FolderFromEnvironment(const char* variable, const std::string& otherwise);
+
 // The folders of the program's own files.
 struct ProgramFolders {
   std::string settings;  // the settings file, per-machine or common

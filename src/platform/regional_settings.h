@@ -27,6 +27,19 @@ inline std::array<std::string, 256> Latin1() {
   return table;
 }
 
+// The UTF-8 form of each byte of a one-byte code page: to_utf8(byte, &utf8)
+// converts each byte from 0x80 up; one it cannot convert stays its ISO-8859-1
+// character.
+template <typename ToUtf8>
+std::array<std::string, 256> CodePageTable(ToUtf8 to_utf8) {
+  std::array<std::string, 256> table = Latin1();
+  for (unsigned byte = 0x80; byte < 256; ++byte) {
+    std::string utf8;
+    if (to_utf8(std::string(1, static_cast<char>(byte)), &utf8)) table[byte] = utf8;
+  }
+  return table;
+}
+
 // This system's regional settings twice: in the system's own encoding (for
 // file names, the log and the window) and as UTF-8 (for the index, which
 // declares no encoding). The two are the same bytes on a UTF-8 system.

@@ -51,13 +51,10 @@ RegionalSettings FromLocale(locale_t time_locale) {
 // The UTF-8 form of each byte of codeset, or of windows-1252 when codeset
 // is UTF-8 (report text has one byte a character).
 std::array<std::string, 256> CodePage(const char* codeset) {
-  std::array<std::string, 256> table = Latin1();
   if (std::strcmp(codeset, "UTF-8") == 0) codeset = "WINDOWS-1252";
-  for (unsigned byte = 0x80; byte < 256; ++byte) {
-    std::string utf8;
-    if (ToUtf8(codeset, std::string(1, static_cast<char>(byte)), &utf8)) table[byte] = utf8;
-  }
-  return table;
+  return CodePageTable([codeset](const std::string& byte, std::string* utf8) {
+    return ToUtf8(codeset, byte, utf8);
+  });
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/defaults.h"
 #include "platform/file_system.h"
 #include "platform/posix/service_control-posix.h"
 #include "platform/posix/unit_template.h"
@@ -123,8 +124,7 @@ void RemoveTemplateIfUnused() {
 }  // namespace
 
 std::string PosixServiceControl::UnitFolder() {
-  const char* folder = std::getenv(kUnitFolderVariable);
-  return folder != nullptr && *folder != '\0' ? folder : kDefaultUnitFolder;
+  return FolderFromEnvironment(kUnitFolderVariable, kDefaultUnitFolder);
 }
 
 bool PosixServiceControl::InstallService() {

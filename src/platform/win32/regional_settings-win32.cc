@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <array>
 #include <string>
 
 #include "platform/regional_settings.h"
@@ -42,22 +41,13 @@ bool ReadItem(LCTYPE item, std::string* text, std::string* utf8) {
   return LocaleText(item, text) && ToUtf8(*text, utf8);
 }
 
-// The UTF-8 form of each byte of the ANSI code page; a byte it does not
-// define (or a lead byte) stays its ISO-8859-1 character.
-std::array<std::string, 256> CodePage() {
-  std::array<std::string, 256> table = Latin1();
-  for (unsigned byte = 0x80; byte < 256; ++byte) {
-    std::string utf8;
-    if (ToUtf8(std::string(1, static_cast<char>(byte)), &utf8)) table[byte] = utf8;
-  }
-  return table;
-}
-
 }  // namespace
 
 SystemRegionalSettings ReadSystemRegionalSettings() {
   SystemRegionalSettings system;
-  system.code_page = CodePage();
+  // A byte the ANSI code page does not define (or a lead byte) stays its
+  // ISO-8859-1 character.
+  system.code_page = CodePageTable(ToUtf8);
   for (int i = 0; i < 12; ++i) {
     if (!ReadItem(LOCALE_SABBREVMONTHNAME1 + i, &system.local.month_abbreviations[i],
                   &system.utf8.month_abbreviations[i])) {

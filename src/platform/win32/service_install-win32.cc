@@ -1,11 +1,10 @@
 // Win32ServiceControl's installation with the Service Control Manager and
 // its store of settings in the registry.
 
-#include <memory>
 #include <string>
-#include <type_traits>
 
 #include "platform/file_system.h"
+#include "platform/win32/sc_handle-win32.h"
 #include "platform/win32/service_control-win32.h"
 
 namespace {
@@ -45,11 +44,6 @@ void AddEventSource(const std::string& executable) {
   const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
   SetMachineValue(kEventSourceKey, "TypesSupported", REG_DWORD, &types, sizeof types);
 }
-
-struct ScHandleCloser {
-  void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
-};
-using ScHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ScHandleCloser>;
 
 }  // namespace
 
