@@ -384,6 +384,8 @@ check "net stop Quellor_N stops it, 'Service stopped' last in the instance's log
 output=$(w "$program/QuellorService.exe" -uninstall N)
 check "-uninstall N says 'Quellor Service (N) uninstalled successfully'" \
   grep -qx 'Quellor Service (N) uninstalled successfully' <<<"$output"
+check "the event source stays while another service of the program is installed" \
+  test "$(timeout 60 wine reg query "$event_source" >/dev/null 2>&1; echo $?)" -eq 0
 
 # ---- Started by hand, then uninstall ----------------------------------------
 output=$(timeout 60 wine "$program/QuellorService.exe" 2>/dev/null | tr -d '\r')

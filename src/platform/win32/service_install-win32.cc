@@ -2,6 +2,7 @@
 // its store of settings in the registry.
 
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/win32/sc_handle-win32.h"
@@ -45,6 +46,26 @@ void AddEventSource(const std::string& executable) {
   SetMachineValue(kEventSourceKey, "TypesSupported", REG_DWORD, &types, sizeof types);
 }
 
+// True when a service of this program other than name is installed, or when
+// that cannot be told: the event source serves them all.
+bool OtherServiceInstalled(SC_HANDLE manager, const std::string& name) {
+  DWORD needed = 0, count = 0, resume = 0;
+  EnumServicesStatusExA(manager, SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, nullptr, 0,
+                        &needed, &count, &resume, nullptr);
+  std::vector<BYTE> buffer(needed);
+  if (!EnumServicesStatusExA(manager, SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL,
+                             buffer.data(), needed, &needed, &count, &resume, nullptr)) {
+    return true;
+  }
+  const auto* services = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSA*>(buffer.data());
+  const std::string plain = ServiceNameFor("");
+  for (DWORD i = 0; i < count; ++i) {
+    const std::string other = services[i].lpServiceName;
+    if (other != name && (other == plain || other.starts_with(plain + "_"))) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool Win32ServiceControl::InstallService() {
@@ -72,12 +93,16 @@ bool Win32ServiceControl::InstallService() {
 }
 
 bool Win32ServiceControl::UninstallService() {
-  ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  ScHandle manager(
+      OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
   if (!manager) return false;
-  ScHandle service(OpenServiceA(manager.get(), ServiceNameFor(instance()).c_str(), DELETE));
+  const std::string name = ServiceNameFor(instance());
+  ScHandle service(OpenServiceA(manager.get(), name.c_str(), DELETE));
   // A running service is removed by the manager once it has stopped.
   if (!service || !DeleteService(service.get())) return false;
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventSourceKey);
+  if (!OtherServiceInstalled(manager.get(), name)) {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventSourceKey);
+  }
   return true;
 }
 
