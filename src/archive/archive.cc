@@ -1,7 +1,6 @@
 #include "archive/archive.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <string_view>
@@ -10,6 +9,7 @@
 
 #include "output/text_helpers.h"
 #include "platform/file_system.h"
+#include "util/digits.h"
 
 namespace fs = std::filesystem;
 
@@ -17,8 +17,8 @@ namespace {
 
 // The number that digits spells, or -1 when it is not four digits.
 int YearNumber(const std::string& name) {
-  if (name.size() != 4 || !std::all_of(name.begin(), name.end(), ::isdigit)) return -1;
-  return std::stoi(name);
+  if (name.size() != 4 || !AllDigits(name)) return -1;
+  return static_cast<int>(DigitsValue(name));
 }
 
 bool IsFolder(const fs::path& path) {

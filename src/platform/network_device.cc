@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "util/digits.h"
 #include "util/numbered_error.h"
 
 namespace {
@@ -19,11 +20,8 @@ NumberedError Malformed(const std::string& path) {
 }
 
 bool IsPortNumber(const std::string& text) {
-  if (text.empty() || text.size() > 5 ||
-      !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); })) {
-    return false;
-  }
-  const int number = std::stoi(text);
+  if (text.size() > 5 || !AllDigits(text)) return false;
+  const uint64_t number = DigitsValue(text);
   return number >= 1 && number <= 65535;
 }
 
